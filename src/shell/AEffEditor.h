@@ -1,0 +1,71 @@
+// The host-interface editor base: what the effect's dispatcher calls for the editor opcodes
+// (effEditGetRect, effEditOpen, effEditClose, effEditIdle, the key and knob-mode requests).
+// Portable: the system window is an opaque pointer the host hands in.
+//
+// All operations run on the host's user-interface thread.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/VstAbi.h"
+
+namespace kestrane {
+
+class AudioEffect;
+
+class AEffEditor {
+ public:
+  // Stores the effect; does not register with it (the toolkit's EditorBase does that through
+  // AudioEffect::setEditor).
+  explicit AEffEditor(AudioEffect* owner) : effect(owner) {}
+  AEffEditor(const AEffEditor&) = delete;
+  AEffEditor& operator=(const AEffEditor&) = delete;
+
+  // Slots in this order.
+  virtual ~AEffEditor() = default;
+  // Points *rect at the editor's rectangle and answers nonzero; the base has none.
+  virtual int32_t getRect(ERect** rect) {
+    *rect = nullptr;
+    return 0;
+  }
+  // window: the host's parent window (a HWND on Windows).
+  virtual int32_t open(void* window) {
+    systemWindow = window;
+    return 0;
+  }
+  virtual void close() {}
+  // Runs a pending update, if any.
+  virtual void idle() {
+    if (updateFlag) {
+      updateFlag = false;
+      update();
+    }
+  }
+  virtual void update() {}
+  // Asks for an update at the next idle.
+  virtual void postUpdate() { updateFlag = true; }
+  // Key requests answer -1: not handled.
+  virtual int32_t onKeyDown(VstKeyCode& keyCode) {
+    (void)keyCode;
+    return -1;
+  }
+  virtual int32_t onKeyUp(VstKeyCode& keyCode) {
+    (void)keyCode;
+    return -1;
+  }
+  virtual int32_t setKnobMode(int32_t mode) {
+    (void)mode;
+    return 0;
+  }
+  virtual bool onWheel(float distance) {
+    (void)distance;
+    return false;
+  }
+
+ protected:
+  AudioEffect* effect;
+  void* systemWindow = nullptr;  // the host's window given to open
+  bool updateFlag = false;  // an update is pending
+};
+
+}  // namespace kestrane
