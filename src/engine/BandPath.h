@@ -1,0 +1,72 @@
+// The per-sample part of the block: band alignment, lookahead, detector capture, gain computer
+// and smoother, band gains, the sum back to stereo and the block's meter readings.
+//
+// It runs after the three crossover passes of a stretch of samples, on the audio thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/Dynamics.h"
+#include "engine/LookupTables.h"
+#include "engine/ParameterMapping.h"
+
+namespace kestrane {
+
+inline constexpr int32_t AlignLength = 4096;       // > FIR2.delay + FIR3.delay (at most 3886)
+inline constexpr int32_t LookaheadLength = 16384;  // > kMaxLookaheadSamples
+
+// The delay lines and dynamics state between the crossover and the output.
+struct BandPathState {
+  // LF waits FIR2.delay + FIR3.delay samples and LMF FIR3.delay samples behind the crossover,
+  // so that all four bands carry the same total delay. The rings share one write position
+  // per band pair; left and right are rings 0 and 1.
+  std::array<std::array<int32_t, AlignLength>, 2> alignLF{};
+  std::array<std::array<int32_t, AlignLength>, 2> alignLMF{};
+  int32_t alignPosLF = 0;
+  int32_t alignPosLMF = 0;
+  int32_t alignDelayLF = 0;
+  int32_t alignDelayLMF = 0;
+
+  // Lookahead rings per band (LF, LMF, HMF, HF) and channel, one shared write position.
+  std::array<std::array<std::array<int32_t, LookaheadLength>, 2>, kNumBands> lookahead{};
+  int32_t lookaheadPos = 0;
+
+  int32_t subBlockPhase = 0;  // position inside the current 4-sample detector step
+  std::array<BandDynamics, kNumBands> dynamics{};
+
+  // A kernel change: the alignment rings restart from silence with the new delays. The
+  // lookahead rings keep their contents; only their position restarts.
+  void restartAfterKernelChange(int32_t delayLF, int32_t delayLMF) noexcept;
+};
+
+// Peak readings of one block, unsigned magnitudes in Q23, all 0 at the start of a block.
+struct BlockPeaks {
+  std::array<uint32_t, 2> input{};
+  std::array<uint32_t, kNumBands> bandLevel{};   // band input to the detector
+  std::array<uint32_t, kNumBands> bandOutput{};  // band after makeup and gain
+  std::array<uint32_t, 2> output{};
+  std::array<uint32_t, kNumBands> bandGain{};    // largest smoothed gain
+};
+
+// The crossover outputs of a stretch of samples, per channel (0 left, 1 right).
+struct BandSplit {
+  std::array<const int32_t*, 2> lowFir1;   // LF before alignment
+  std::array<const int32_t*, 2> lowFir2;   // LMF before alignment
+  std::array<const int32_t*, 2> lowFir3;   // HMF
+  std::array<const int32_t*, 2> highFir3;  // HF
+};
+
+// The plain scalar band path over `frames` samples: writes output[c][i] (host floats) and
+// raises the block peaks. Faster versions must match it bit for bit.
+void runBandPathReference(BandPathState& state, const EngineCoefficients& coefficients,
+                          const LookupTables& tables, const BandSplit& split,
+                          const std::array<float*, 2>& output, int32_t frames,
+                          BlockPeaks& peaks) noexcept;
+
+// Unsigned magnitude of a Q23 sample (|INT32_MIN| is 2^31).
+inline uint32_t magnitude(int32_t x) noexcept {
+  return x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
+}
+
+}  // namespace kestrane

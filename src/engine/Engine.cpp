@@ -1,0 +1,165 @@
+#include "engine/Engine.h"
+
+#include "engine/CrossoverKernels.h"
+#include "engine/SampleConversion.h"
+
+namespace kestrane {
+
+float meterValue(const LookupTables& tables, uint32_t reading) noexcept {
+  const int32_t level = reading > static_cast<uint32_t>(Q23One)
+                            ? 0
+                            : tables.toLog2Q23(static_cast<int32_t>(reading));
+  return static_cast<float>(1.0 + 0.15 * level * (1.0 / 8388608.0));
+}
+
+Engine::Engine() noexcept : tables_(lookupTables()) { crossoverKernels(); }
+
+// --- Parameter side -----------------------------------------------------------------------------
+
+void Engine::setSampleRate(float hostRate) noexcept {
+  if (!(hostRate >= 1.0f)) return;
+  engineSampleRate_.store(mapping::truncToInt32(hostRate), std::memory_order_relaxed);
+}
+
+int32_t Engine::sampleRate() const noexcept {
+  return engineSampleRate_.load(std::memory_order_relaxed);
+}
+
+void Engine::recompute(const float* recordValues) noexcept {
+  std::lock_guard<std::mutex> lock(updateMutex_);
+  const EngineCoefficients c = mapParameters(recordValues, sampleRate());
+  if (c.kernels != kernelSelection_) {
+    kernelSelection_ = c.kernels;
+    ++kernelGeneration_;
+  }
+  latest_ = c;
+  PublishedSet& set = exchange_.writeSlot();
+  set.coefficients = c;
+  set.kernelGeneration = kernelGeneration_;
+  exchange_.publish();
+}
+
+void Engine::invalidateKernelSelection() noexcept {
+  std::lock_guard<std::mutex> lock(updateMutex_);
+  kernelSelection_ = KernelSelection{};
+}
+
+EngineCoefficients Engine::coefficients() const noexcept {
+  std::lock_guard<std::mutex> lock(updateMutex_);
+  return latest_;
+}
+
+void Engine::attachMeters(MeterSlots* slots) noexcept {
+  meters_.store(slots, std::memory_order_release);
+}
+
+// --- Audio side ---------------------------------------------------------------------------------
+
+int32_t Engine::latencySamples() const noexcept {
+  return fir_[0].delay + fir_[1].delay + fir_[2].delay;
+}
+
+void Engine::adoptNewestCoefficients() noexcept {
+  if (!exchange_.adopt()) return;
+  const PublishedSet& set = exchange_.current();
+  if (set.kernelGeneration == loadedGeneration_) return;
+
+  // New kernels: every filter restarts from silence (there is no cross-fade), and so do the
+  // alignment rings that pair the bands up behind them.
+  loadedGeneration_ = set.kernelGeneration;
+  loaded_ = set.coefficients.kernels;
+  const CrossoverKernelSet& kernels = crossoverKernels();
+  for (int32_t k = 0; k < 3; ++k) {
+    fir_[k].load(kernels.records[static_cast<std::size_t>(loaded_.recordIndex(k))]);
+  }
+  path_.restartAfterKernelChange(fir_[1].delay + fir_[2].delay, fir_[2].delay);
+}
+
+void Engine::processReplacing(const float* const* inputs, float* const* outputs, int32_t frames,
+                              float hostRate) noexcept {
+  if (frames <= 0 || frames > kMaxBlockFrames) return;
+  if (inputs == nullptr || outputs == nullptr) return;
+  if (!inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
+
+  setSampleRate(hostRate);
+  adoptNewestCoefficients();
+
+  BlockPeaks peaks;
+  for (int32_t done = 0; done < frames;) {
+    const int32_t n = frames - done < kStretch ? frames - done : kStretch;
+    processStretch(inputs[0] + done, inputs[1] + done, outputs[0] + done, outputs[1] + done, n,
+                   peaks);
+    done += n;
+  }
+
+  if (MeterSlots* slots = meters_.load(std::memory_order_acquire)) publishMeters(*slots, peaks);
+}
+
+void Engine::processStretch(const float* inLeft, const float* inRight, float* outLeft,
+                            float* outRight, int32_t frames, BlockPeaks& peaks) noexcept {
+  Scratch& s = scratch_;
+
+  // The whole stretch of input is read before any output is written, so the host may process
+  // in place.
+  for (int32_t i = 0; i < frames; ++i) {
+    const int32_t l = floatToQ23(inLeft[i]);
+    const int32_t r = floatToQ23(inRight[i]);
+    s.input[0][i] = l;
+    s.input[1][i] = r;
+    peaks.input[0] = magnitude(l) > peaks.input[0] ? magnitude(l) : peaks.input[0];
+    peaks.input[1] = magnitude(r) > peaks.input[1] ? magnitude(r) : peaks.input[1];
+  }
+
+  // The crossover cascade, one filter at a time over the stretch: FIR1 splits the input, FIR2
+  // its high output, FIR3 FIR2's high output.
+  const std::array<int32_t, kStretch>* source = s.input.data();
+  for (int32_t k = 0; k < 3; ++k) {
+    FirPassBuffers buffers;
+    for (std::size_t ch = 0; ch < 2; ++ch) {
+      buffers.input[ch] = source[ch].data();
+      buffers.low[ch] = s.low[k][ch].data();
+      buffers.high[ch] = s.high[k][ch].data();
+    }
+    fir_[k].runPass(buffers, frames);
+    source = s.high[k].data();
+  }
+
+  BandSplit split;
+  for (std::size_t ch = 0; ch < 2; ++ch) {
+    split.lowFir1[ch] = s.low[0][ch].data();
+    split.lowFir2[ch] = s.low[1][ch].data();
+    split.lowFir3[ch] = s.low[2][ch].data();
+    split.highFir3[ch] = s.high[2][ch].data();
+  }
+  runBandPathReference(path_, exchange_.current().coefficients, tables_, split,
+                       {outLeft, outRight}, frames, peaks);
+}
+
+void Engine::publishMeters(MeterSlots& slots, const BlockPeaks& peaks) const noexcept {
+  // Level slots only ever rise here; the editor lowers them.
+  auto raise = [&](MeterLevel slot, uint32_t reading) {
+    const float v = meterValue(tables_, reading);
+    if (slots.level[slot].load(std::memory_order_relaxed) < v) {
+      slots.level[slot].store(v, std::memory_order_relaxed);
+      slots.levelFresh[slot].store(1, std::memory_order_relaxed);
+    }
+  };
+  raise(LevelInputLeft, peaks.input[0]);
+  raise(LevelInputRight, peaks.input[1]);
+  for (int32_t b = kNumBands - 1; b >= 0; --b) raise(bandInLevel(b), peaks.bandLevel[b]);
+  raise(LevelOutputLeft, peaks.output[0]);
+  raise(LevelOutputRight, peaks.output[1]);
+  for (int32_t b = kNumBands - 1; b >= 0; --b) raise(bandOutLevel(b), peaks.bandOutput[b]);
+
+  // Gain-reduction slots are written every block, with the region that governs the band.
+  constexpr float kLowest = -0.1f;
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    const float v = meterValue(tables_, peaks.bandGain[b]);
+    const int32_t slot = gainReductionSlot(b);
+    slots.gainReduction[slot].store(v < kLowest ? kLowest : v, std::memory_order_relaxed);
+    slots.gainReductionFresh[slot].store(1, std::memory_order_relaxed);
+    slots.gainReductionMode[slot].store(path_.dynamics[b].bandMode, std::memory_order_relaxed);
+  }
+}
+
+}  // namespace kestrane

@@ -1,0 +1,129 @@
+// The dynamics engine of one plug-in instance: crossover, band dynamics, lookahead and metering,
+// all in Q23 fixed point, with the coefficient update that turns the 49 parameter values into
+// what the signal path reads.
+//
+// Threads. Two sides meet here without a lock that the audio thread could wait on:
+// - the parameter side (recompute, invalidateKernelSelection, coefficients), called from
+//   whatever thread changes a parameter or asks for a display text; these calls are serialised
+//   among themselves by a mutex that only parameter-side threads ever take;
+// - the audio side (processReplacing), called by the host's audio thread.
+// recompute() prepares a complete coefficient set and hands it over; the audio thread adopts
+// the newest set at the start of its next block, and a kernel change (new kernels, cleared
+// filters and alignment rings) takes place there. Called on one thread, this gives exactly the
+// results of updating the coefficients in place between blocks.
+//
+// The object is large (about 700 kB of delay lines); allocate it on the heap.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "engine/BandPath.h"
+#include "engine/CoefficientExchange.h"
+#include "engine/FirStage.h"
+#include "engine/LookupTables.h"
+#include "engine/MeterSlots.h"
+#include "engine/ParameterMapping.h"
+
+namespace kestrane {
+
+// Meter scale of a Q23 magnitude: 1 + 0.15 * log2 level (1.0 at full scale and above, 0.85 one
+// octave below, -1.25 at the table floor).
+float meterValue(const LookupTables& tables, uint32_t reading) noexcept;
+
+class Engine {
+ public:
+  // The largest block processReplacing accepts.
+  static constexpr int32_t kMaxBlockFrames = 65535;
+
+  // Builds the process-wide tables and kernel set on first use (thread-safe). The rate starts
+  // at 44100 Hz; nothing is computed until the first recompute().
+  Engine() noexcept;
+
+  // --- Parameter side -------------------------------------------------------------------------
+
+  // Takes the host's sample rate, truncated to whole Hz. A rate below 1 Hz (or NaN) carries no
+  // meaning and is ignored. Any thread; the coefficients follow at the next recompute().
+  void setSampleRate(float hostRate) noexcept;
+  int32_t sampleRate() const noexcept;
+
+  // The full update: every coefficient from the 49 values in record order (recordSlot) and the
+  // current sample rate. When the rate group, a slope or a split frequency differs from the
+  // kernels last selected, the new kernels are loaded and the crossover, alignment rings and
+  // ring positions cleared at the start of the next block.
+  void recompute(const float* recordValues) noexcept;
+
+  // Forgets the kernel selection, so the next recompute() reloads and clears the crossover
+  // even if nothing changed (done once after construction, to pick up the host's rate).
+  void invalidateKernelSelection() noexcept;
+
+  // The newest coefficient set recompute() produced.
+  EngineCoefficients coefficients() const noexcept;
+
+  // --- Meters -------------------------------------------------------------------------------
+
+  // The editor's meter slots, or null when there is no editor (then nothing is published).
+  // The slots must outlive the engine or be detached first; any thread.
+  void attachMeters(MeterSlots* slots) noexcept;
+
+  // --- Audio side ---------------------------------------------------------------------------
+
+  // Replaces outputs[0..1][0..frames) with the processed inputs[0..1]. hostRate is the host's
+  // current sample rate (read for the next recompute). Blocks of zero or negative length, or
+  // longer than kMaxBlockFrames, return at once and touch nothing. Inputs and outputs may be the
+  // same buffers. Audio thread.
+  void processReplacing(const float* const* inputs, float* const* outputs, int32_t frames,
+                        float hostRate) noexcept;
+
+  // The kernels the audio side runs with (all -1 before the first block after a recompute).
+  // Audio thread, or while no block runs.
+  KernelSelection loadedKernels() const noexcept { return loaded_; }
+  // FIR1.delay + FIR2.delay + FIR3.delay: the delay of the output behind the input, in samples,
+  // not counting the lookahead. Audio thread, or while no block runs.
+  int32_t latencySamples() const noexcept;
+  // A band's detector and smoother state. Audio thread, or while no block runs.
+  const BandDynamics& bandDynamics(int32_t band) const noexcept { return path_.dynamics[band]; }
+
+ private:
+  struct PublishedSet {
+    EngineCoefficients coefficients;
+    uint32_t kernelGeneration = 0;  // changes whenever a new kernel selection was made
+  };
+
+  // Samples the three crossover passes and the band path handle at a time; a longer block runs
+  // in stretches of this length with identical results.
+  static constexpr int32_t kStretch = 512;
+
+  void adoptNewestCoefficients() noexcept;
+  void processStretch(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                      int32_t frames, BlockPeaks& peaks) noexcept;
+  void publishMeters(MeterSlots& slots, const BlockPeaks& peaks) const noexcept;
+
+  const LookupTables& tables_;
+  std::atomic<int32_t> engineSampleRate_{44100};
+  std::atomic<MeterSlots*> meters_{nullptr};
+
+  // Parameter side.
+  mutable std::mutex updateMutex_;
+  KernelSelection kernelSelection_;  // what the last recompute selected; all -1 when invalid
+  uint32_t kernelGeneration_ = 0;
+  EngineCoefficients latest_;
+  LatestValueExchange<PublishedSet> exchange_;
+
+  // Audio side.
+  uint32_t loadedGeneration_ = 0;
+  KernelSelection loaded_;
+  std::array<FirStage, 3> fir_{};
+  BandPathState path_{};
+  // Per-stretch scratch: the Q23 input and the low and high outputs of each filter, per
+  // channel.
+  struct Scratch {
+    alignas(64) std::array<std::array<int32_t, kStretch>, 2> input;
+    alignas(64) std::array<std::array<int32_t, kStretch>, 2> low[3];
+    alignas(64) std::array<std::array<int32_t, kStretch>, 2> high[3];
+  } scratch_{};
+};
+
+}  // namespace kestrane
