@@ -1,0 +1,46 @@
+// Stored programs: 49 parameter values and a name each, and the factory set the effect
+// starts with (eight presets, eight empty programs).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "params/ParamId.h"
+#include "params/ParameterTable.h"
+
+namespace kestrane {
+
+inline constexpr int32_t kNumPrograms = 16;
+inline constexpr int32_t kProgramNameSize = 32;  // bytes, terminating zero included
+
+inline constexpr bool isProgramIndex(int32_t index) {
+  return index >= 0 && index < kNumPrograms;
+}
+
+struct KestraneProgram {
+  // Normalised values in record order: values[recordSlot(id)] belongs to parameter id.
+  float values[kNumParams]{};
+  char name[kProgramNameSize]{};
+
+  // The empty program: every parameter at its table's empty value, named "Empty".
+  constexpr KestraneProgram() {
+    for (const ParameterInfo& info : ParameterTable) values[info.recordSlot] = info.emptyValue;
+    setName("Empty");
+  }
+
+  constexpr float value(ParamId id) const { return values[recordSlot(id)]; }
+
+  // Copies text, which must be zero-terminated or at least 31 characters long: at most 31
+  // characters are read and kept, and the name is always terminated.
+  constexpr void setName(const char* text) {
+    int32_t i = 0;
+    for (; i < kProgramNameSize - 1 && text[i] != '\0'; ++i) name[i] = text[i];
+    for (; i < kProgramNameSize; ++i) name[i] = '\0';
+  }
+};
+
+// The programs a new instance starts with: "Mastering", "Rock", "Dance", "Extreme",
+// "Instrumental", "Vocal", "Drum Loop", "Radio Voice", then eight empty programs.
+extern const std::array<KestraneProgram, kNumPrograms> FactoryPrograms;
+
+}  // namespace kestrane

@@ -1,0 +1,91 @@
+// KestraneProcessor: the effect proper, without its editor. It holds the 49 current parameter
+// values, the 16 programs and the engine, answers the host's questions about parameters,
+// programs, pins and identity, and runs the audio.
+//
+// Threads: processReplacing and process run on the host's audio thread; everything else on
+// the host's user-interface or automation threads (or the editor's, which is the
+// user-interface thread). setParameter and getParameterDisplay update the engine in the
+// calling thread; the host must not overlap them with processReplacing on one instance.
+#pragma once
+
+#include <cstdint>
+
+#include "params/ParamId.h"
+#include "params/Programs.h"
+#include "shell/AudioEffectX.h"
+
+namespace kestrane {
+
+// Identity as the host sees it.
+inline constexpr char kEffectName[] = "Kestrane";
+inline constexpr char kVendorName[] = "Halvorn";
+inline constexpr char kProductName[] = "Kestrane";
+inline constexpr int32_t kVendorVersion = 1;
+inline constexpr int32_t kKestraneUniqueId = 0x33313263;  // '312c'
+inline constexpr int32_t kNumChannels = 2;  // stereo in, stereo out
+inline constexpr int32_t kMaxBlockFrames = 65535;  // most frames one audio call may carry
+
+class KestraneProcessor : public AudioEffectX {
+ public:
+  // Builds the engine, fills the 16 programs from FactoryPrograms, selects program 0
+  // ("Mastering"), takes the sample rate, marks the engine ready and updates it once.
+  explicit KestraneProcessor(audioMasterCallback host);
+  ~KestraneProcessor() override;
+
+  // False when the program array could not be allocated; such an instance is unusable and
+  // the entry point discards it.
+  bool hasPrograms() const { return programs != nullptr; }
+
+  // --- AudioEffect operations ---------------------------------------------------------------
+
+  // Stores value (exactly as sent) for index 0..48 in parameterValues and the current
+  // program; then, for any index, asks the editor to refresh and updates the engine.
+  void setParameter(int32_t index, float value) override;
+  // The stored value for 0..48, 0 for any other index.
+  float getParameter(int32_t index) override;
+  // Accumulates: output += input on both channels. Runs no signal processing.
+  void process(float** inputs, float** outputs, int32_t sampleFrames) override;
+  // The signal path, 1..kMaxBlockFrames frames per call.
+  void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+  // Makes program current and sends its 49 values through setParameter, in record order.
+  // Programs outside 0..15 are ignored.
+  void setProgram(int32_t program) override;
+  // Renames the current program (at most 31 characters are kept).
+  void setProgramName(char* name) override;
+  // The current program's name; a program named "Init" reads as "Init <number>", one-based.
+  void getProgramName(char* name) override;
+  // Texts for index 0..48 (label 9 bytes, display at most 9, name 12); other indices leave
+  // the buffer untouched. getParameterDisplay first updates the engine, whatever the index.
+  void getParameterLabel(int32_t index, char* label) override;
+  void getParameterDisplay(int32_t index, char* text) override;
+  void getParameterName(int32_t index, char* text) override;
+
+  // --- AudioEffectX operations --------------------------------------------------------------
+
+  bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+  bool copyProgram(int32_t destination) override;
+  bool getInputProperties(int32_t index, VstPinProperties* properties) override;
+  bool getOutputProperties(int32_t index, VstPinProperties* properties) override;
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  int32_t getVendorVersion() override;
+  // Answers -1 (no) to every capability query; the text is never read.
+  int32_t canDo(char* text) override;
+
+ protected:
+  float parameterValues[kNumParams];  // current values, in record order
+  KestraneProgram* programs = nullptr;  // kNumPrograms, owned
+  bool engineReady = false;  // false only during construction
+
+ private:
+  // The engine's full update: every coefficient from all 49 values and the sample rate.
+  void recomputeEngine();
+  // Makes the next recomputeEngine reload the crossover kernels and clear the filters.
+  void invalidateKernelSelection();
+  // Hands the engine the sample rate it computes its coefficients for, in whole Hz.
+  void setEngineSampleRate(int32_t rate);
+  bool fillPinProperties(int32_t index, VstPinProperties* properties, const char* format);
+};
+
+}  // namespace kestrane

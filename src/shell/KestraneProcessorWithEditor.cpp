@@ -1,0 +1,34 @@
+#include "shell/KestraneProcessorWithEditor.h"
+
+#include <new>
+
+namespace kestrane {
+
+bool editorCreationFailed = false;
+
+KestraneProcessorWithEditor::KestraneProcessorWithEditor(audioMasterCallback host)
+    : KestraneProcessor(host) {
+  const CreatedEditor created = createEditor(this);
+  editorSink = created.parameterSink;
+  if (created.failed) editorCreationFailed = true;
+}
+
+KestraneProcessorWithEditor::~KestraneProcessorWithEditor() = default;
+
+void KestraneProcessorWithEditor::setParameter(int32_t index, float value) {
+  KestraneProcessor::setParameter(index, value);
+  if (editor && editorSink) editorSink->setParameter(index, value);
+}
+
+AEffect* createKestraneInstance(audioMasterCallback host) {
+  if (!host || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+  auto* effect = new (std::nothrow) KestraneProcessorWithEditor(host);
+  if (!effect) return nullptr;
+  if (editorCreationFailed || !effect->hasPrograms()) {
+    delete effect;
+    return nullptr;
+  }
+  return effect->getAeffect();
+}
+
+}  // namespace kestrane
