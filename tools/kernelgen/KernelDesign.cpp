@@ -3,6 +3,7 @@
 #include <Eigen/Dense>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "engine/LookupTables.h"
@@ -52,36 +53,66 @@ double realisedResponse(const ModelHalfTaps& c, const DesignTarget& t, double f)
   return modelResponse(c, w * t.spacing) * triangleResponse(w, t.spacing);
 }
 
-// Weighted least squares over the model's base band (0 .. fs / 2L), for the shape with
-// parameters fc', a, b; unity at 0 Hz is held by a heavily weighted row.
-ModelHalfTaps solve(const DesignTarget& t, double cutoff, double a, double b) {
-  constexpr int32_t GridPoints = 600;
-  const int32_t rows = GridPoints + 1;
-  Eigen::MatrixXd m(rows, ModelHalf + 1);
-  Eigen::VectorXd rhs(rows);
-  const double bandEdge = t.sampleRate / (2.0 * t.spacing);
-  for (int32_t i = 0; i < GridPoints; ++i) {
-    const double f = bandEdge * (i + 0.5) / GridPoints;
-    const double w = 2.0 * Pi * f / t.sampleRate;
-    const double d = targetMagnitude(f / cutoff, a, b);
-    const double weight = 1.0 / (d + 0.002);
-    const double tri = triangleResponse(w, t.spacing);
-    m(i, 0) = weight * tri;
-    for (int32_t k = 1; k <= ModelHalf; ++k)
-      m(i, k) = weight * tri * 2.0 * std::cos(k * w * t.spacing);
-    rhs(i) = weight * d;
+// The least-squares problem of one record over the model's base band (0 .. fs / 2L). Unity at
+// 0 Hz is built in: with Q(theta) = 1 + sum a_k (2 cos(k theta) - 2) the unknowns are the 26 side
+// taps a_k and the centre tap follows. The basis depends only on the grid, so it is computed
+// once per record and each shape only reweights it.
+class LeastSquares {
+ public:
+  static constexpr int32_t GridPoints = 400;
+  using Unknowns = Eigen::Matrix<double, ModelHalf, 1>;
+
+  explicit LeastSquares(const DesignTarget& t) : target_(t) {
+    const double bandEdge = t.sampleRate / (2.0 * t.spacing);
+    for (int32_t i = 0; i < GridPoints; ++i) {
+      const double f = bandEdge * (i + 0.5) / GridPoints;
+      const double w = 2.0 * Pi * f / t.sampleRate;
+      const double tri = triangleResponse(w, t.spacing);
+      hz_[static_cast<std::size_t>(i)] = f;
+      triangle_[static_cast<std::size_t>(i)] = tri;
+      for (int32_t k = 1; k <= ModelHalf; ++k) {
+        basis_(i, k - 1) = tri * (2.0 * std::cos(k * w * t.spacing) - 2.0);
+      }
+    }
   }
-  constexpr double DcWeight = 1.0e4;
-  m(GridPoints, 0) = DcWeight;
-  for (int32_t k = 1; k <= ModelHalf; ++k) m(GridPoints, k) = DcWeight * 2.0;
-  rhs(GridPoints) = DcWeight;
-  const Eigen::VectorXd x = m.colPivHouseholderQr().solve(rhs);
-  ModelHalfTaps c{};
-  for (int32_t k = 0; k <= ModelHalf; ++k) c[static_cast<size_t>(k)] = x(k);
-  const double dc = modelResponse(c, 0.0);
-  for (double& v : c) v /= dc;
-  return c;
-}
+
+  // The model filter closest to the shape (fc', a, b), weighted towards relative error so that
+  // the stop band counts in decibels rather than in amplitude.
+  ModelHalfTaps solve(double cutoff, double a, double b) const {
+    Eigen::Matrix<double, ModelHalf, ModelHalf> normal =
+        Eigen::Matrix<double, ModelHalf, ModelHalf>::Zero();
+    Unknowns rhs = Unknowns::Zero();
+    for (int32_t i = 0; i < GridPoints; ++i) {
+      const double d = targetMagnitude(hz_[static_cast<std::size_t>(i)] / cutoff, a, b);
+      const double weight = 1.0 / ((d + 0.002) * (d + 0.002));
+      const double residual = d - triangle_[static_cast<std::size_t>(i)];
+      for (int32_t j = 0; j < ModelHalf; ++j) {
+        const double wj = weight * basis_(i, j);
+        rhs(j) += wj * residual;
+        for (int32_t k = j; k < ModelHalf; ++k) normal(j, k) += wj * basis_(i, k);
+      }
+    }
+    for (int32_t j = 0; j < ModelHalf; ++j) {
+      for (int32_t k = 0; k < j; ++k) normal(j, k) = normal(k, j);
+    }
+    const Unknowns x = normal.ldlt().solve(rhs);
+    ModelHalfTaps c{};
+    c[0] = 1.0;
+    for (int32_t k = 1; k <= ModelHalf; ++k) {
+      c[static_cast<std::size_t>(k)] = x(k - 1);
+      c[0] -= 2.0 * x(k - 1);
+    }
+    return c;
+  }
+
+  const DesignTarget& target() const { return target_; }
+
+ private:
+  DesignTarget target_;
+  std::array<double, GridPoints> hz_{};
+  std::array<double, GridPoints> triangle_{};
+  Eigen::Matrix<double, GridPoints, ModelHalf> basis_;
+};
 
 // The frequency (Hz) at which the realised response falls to `level`, searched upwards from
 // `from` to `to` by bisection on the first crossing.
@@ -129,7 +160,8 @@ ModelHalfTaps designModel(const DesignTarget& t) {
   const bool doubleCounts = 2.0 * t.nominal < 0.45 * t.sampleRate;
   double cutoff = t.nominal;
   double a = shape.exponent;
-  ModelHalfTaps c = solve(t, cutoff, a, b);
+  const auto problem = std::make_unique<LeastSquares>(t);
+  ModelHalfTaps c = problem->solve(cutoff, a, b);
   // Move the shape until the realised response meets the nominal level at the nominal frequency
   // and the slope class's attenuation an octave up (where that octave lies in the band).
   for (int32_t pass = 0; pass < 12; ++pass) {
@@ -141,7 +173,7 @@ ModelHalfTaps designModel(const DesignTarget& t) {
       a -= err / (20.0 * std::log10(2.0) * b) * 0.8;
       a = std::max(1.2, a);
     }
-    c = solve(t, cutoff, a, b);
+    c = problem->solve(cutoff, a, b);
   }
   return c;
 }
