@@ -1,0 +1,123 @@
+// Helpers shared by the engine tests: parameter records, block processing and signals.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "params/ParamId.h"
+#include "params/Programs.h"
+
+namespace kestrane::test {
+
+// 49 parameter values in record order, set by ParamId.
+struct Params {
+  std::array<float, kNumParams> record{};
+
+  Params() = default;
+  explicit Params(const KestraneProgram& program) {
+    for (int32_t s = 0; s < kNumParams; ++s) record[s] = program.values[s];
+  }
+  Params& set(int32_t id, float v) {
+    record[recordSlot(id)] = v;
+    return *this;
+  }
+  // The same value for the four bands of a per-band group starting at `first`.
+  Params& setBands(int32_t first, float v) {
+    for (int32_t b = 0; b < kNumBands; ++b) set(first + b, v);
+    return *this;
+  }
+  const float* data() const { return record.data(); }
+};
+
+// Every band at unity: gains 0 dB, compressor thresholds 0 dB, expanders off, lookahead off.
+inline Params unityParams() {
+  Params p{KestraneProgram{}};
+  return p.set(EnableLookahead, 0.0f);
+}
+
+// The value that selects RatioSteps entry `index`.
+inline float ratioValue(int32_t index) { return static_cast<float>(index) / 36.0f; }
+
+struct StereoBuffer {
+  std::vector<float> left, right;
+  explicit StereoBuffer(std::size_t n = 0, float fill = 0.0f) : left(n, fill), right(n, fill) {}
+  std::size_t size() const { return left.size(); }
+};
+
+// Processes `in` through the engine in blocks of `block` frames (the last one shorter).
+inline StereoBuffer processInBlocks(Engine& engine, const StereoBuffer& in, int32_t block,
+                                    float rate = 44100.0f) {
+  StereoBuffer out(in.size());
+  for (std::size_t done = 0; done < in.size();) {
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(block), in.size() - done);
+    const float* inputs[2] = {in.left.data() + done, in.right.data() + done};
+    float* outputs[2] = {out.left.data() + done, out.right.data() + done};
+    engine.processReplacing(inputs, outputs, static_cast<int32_t>(n), rate);
+    done += n;
+  }
+  return out;
+}
+
+// An engine at `rate` with the given parameters applied, its kernels loaded at the next block.
+inline std::unique_ptr<Engine> makeEngine(const Params& p, float rate = 44100.0f) {
+  auto engine = std::make_unique<Engine>();
+  engine->setSampleRate(rate);
+  engine->recompute(p.data());
+  return engine;
+}
+
+// Deterministic white noise in [-amplitude, amplitude) (xorshift32; exact in every build).
+class Noise {
+ public:
+  explicit Noise(uint32_t seed) : state_(seed ? seed : 1u) {}
+  uint32_t next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+  }
+  float sample(float amplitude) {
+    return amplitude * static_cast<float>(static_cast<int32_t>(next()) * (1.0 / 2147483648.0));
+  }
+
+ private:
+  uint32_t state_;
+};
+
+// A sine from a rotation recurrence that uses only +, - and *, so the samples are the same on
+// every build (no library sine). The step's sine and cosine come from their Taylor series.
+class Oscillator {
+ public:
+  Oscillator(double frequency, double rate) {
+    const double w = 2.0 * 3.14159265358979323846 * frequency / rate;
+    double term = w, sum = 0.0;
+    for (int k = 1; k < 30; k += 2) {  // sin w
+      sum += term;
+      term *= -w * w / ((k + 1) * (k + 2));
+    }
+    sinW_ = sum;
+    term = 1.0;
+    sum = 0.0;
+    for (int k = 0; k < 30; k += 2) {  // cos w
+      sum += term;
+      term *= -w * w / ((k + 1) * (k + 2));
+    }
+    cosW_ = sum;
+  }
+  double next() {
+    const double s = s_;
+    const double c = c_;
+    s_ = s * cosW_ + c * sinW_;
+    c_ = c * cosW_ - s * sinW_;
+    return s;
+  }
+
+ private:
+  double sinW_, cosW_;
+  double s_ = 0.0, c_ = 1.0;
+};
+
+}  // namespace kestrane::test
