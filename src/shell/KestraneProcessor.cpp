@@ -168,16 +168,26 @@ void KestraneProcessor::processReplacing(float** inputs, float** outputs,
                                          int32_t sampleFrames) {
   if (sampleFrames <= 0 || sampleFrames > kMaxBlockFrames) return;
   if (!hasStereoBuffers(inputs) || !hasStereoBuffers(outputs)) return;
-  // Until the engine is attached the effect is silent.
+  if (engine) {
+    engine->processReplacing(inputs, outputs, sampleFrames, getSampleRate());
+    return;
+  }
+  // Without an engine the effect is silent.
   for (int32_t channel = 0; channel < kNumChannels; ++channel) {
     std::memset(outputs[channel], 0, static_cast<size_t>(sampleFrames) * sizeof(float));
   }
 }
 
-void KestraneProcessor::recomputeEngine() {}
+void KestraneProcessor::recomputeEngine() {
+  if (engine) engine->recompute(parameterValues);
+}
 
-void KestraneProcessor::invalidateKernelSelection() {}
+void KestraneProcessor::invalidateKernelSelection() {
+  if (engine) engine->invalidateKernelSelection();
+}
 
-void KestraneProcessor::setEngineSampleRate(int32_t) {}
+void KestraneProcessor::setEngineSampleRate(int32_t rate) {
+  if (engine) engine->setSampleRate(static_cast<float>(rate));
+}
 
 }  // namespace kestrane

@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
 
+#include "engine/Engine.h"
 #include "params/ParamId.h"
 #include "params/Programs.h"
 #include "shell/AudioEffectX.h"
@@ -77,6 +80,8 @@ class KestraneProcessor : public AudioEffectX {
   float parameterValues[kNumParams];  // current values, in record order
   KestraneProgram* programs = nullptr;  // kNumPrograms, owned
   bool engineReady = false;  // false only during construction
+  // The dynamics engine; null only when it could not be allocated (the effect is then silent).
+  std::unique_ptr<Engine> engine{new (std::nothrow) Engine};
 
  private:
   // The engine's full update: every coefficient from all 49 values and the sample rate.
