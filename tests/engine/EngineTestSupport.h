@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "golden/ProgramMaterial.h"
 #include "params/ParamId.h"
 #include "params/Programs.h"
 
@@ -68,56 +69,5 @@ inline std::unique_ptr<Engine> makeEngine(const Params& p, float rate = 44100.0f
   engine->recompute(p.data());
   return engine;
 }
-
-// Deterministic white noise in [-amplitude, amplitude) (xorshift32; exact in every build).
-class Noise {
- public:
-  explicit Noise(uint32_t seed) : state_(seed ? seed : 1u) {}
-  uint32_t next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-  float sample(float amplitude) {
-    return amplitude * static_cast<float>(static_cast<int32_t>(next()) * (1.0 / 2147483648.0));
-  }
-
- private:
-  uint32_t state_;
-};
-
-// A sine from a rotation recurrence that uses only +, - and *, so the samples are the same on
-// every build (no library sine). The step's sine and cosine come from their Taylor series.
-class Oscillator {
- public:
-  Oscillator(double frequency, double rate) {
-    const double w = 2.0 * 3.14159265358979323846 * frequency / rate;
-    double term = w, sum = 0.0;
-    for (int k = 1; k < 30; k += 2) {  // sin w
-      sum += term;
-      term *= -w * w / ((k + 1) * (k + 2));
-    }
-    sinW_ = sum;
-    term = 1.0;
-    sum = 0.0;
-    for (int k = 0; k < 30; k += 2) {  // cos w
-      sum += term;
-      term *= -w * w / ((k + 1) * (k + 2));
-    }
-    cosW_ = sum;
-  }
-  double next() {
-    const double s = s_;
-    const double c = c_;
-    s_ = s * cosW_ + c * sinW_;
-    c_ = c * cosW_ - s * sinW_;
-    return s;
-  }
-
- private:
-  double sinW_, cosW_;
-  double s_ = 0.0, c_ = 1.0;
-};
 
 }  // namespace kestrane::test
