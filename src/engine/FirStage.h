@@ -38,15 +38,18 @@ struct FirPassBuffers {
 };
 
 struct FirStage {
-  KernelRecord kernel{};                                           // converted record in use
-  std::array<std::array<int32_t, FirHistoryLength>, 2> history{};  // input rings, left, right
-  int32_t spacing = 1;                                             // L, samples between taps
-  int32_t gain = 0;                                                // G, Q31
-  int32_t delay = 0;                // 27 * L - 1: the group delay, in samples
-  int32_t scale = 0;                // KernelScaleTable[scale exponent]
-  int32_t writePos = 0;             // ring position of the current sample, shared by both channels
-  std::array<int64_t, 2> integ1{};  // first integrator, per channel
-  std::array<int64_t, 2> integ2{};  // second integrator, per channel
+  // The converted record in use (crossoverKernels().records[...]).
+  KernelRecord kernel{};
+  // Input history, left and right, indexed by writePos - j * spacing (mod 4096).
+  std::array<std::array<int32_t, FirHistoryLength>, 2> history{};
+  int32_t spacing = 1;   // L: samples between taps
+  int32_t gain = 0;      // G: output gain, Q31
+  int32_t delay = 0;     // 27 * L - 1: group delay in samples
+  int32_t scale = 0;     // KernelScaleTable[scale exponent]: 2^(29 + s)
+  int32_t writePos = 0;  // ring position of the current sample, shared by both channels
+  // The double integrator per channel; two's-complement 64-bit sums.
+  std::array<int64_t, 2> integ1{};
+  std::array<int64_t, 2> integ2{};
 
   // Copies a converted record (crossoverKernels().records[...]), derives spacing, gain, scale
   // and delay from it and clears the state. Not for the audio thread's time budget: it clears
@@ -61,8 +64,9 @@ struct FirStage {
   // This is the entry the block processing calls, once per stage and block.
   void runPass(const FirPassBuffers& buffers, int32_t frames) noexcept;
 
-  // The plain scalar pass that defines runPass()'s result bit for bit; faster versions of
-  // runPass() are checked against it.
+  // The plain scalar pass that defines runPass()'s result bit for bit. A faster runPass()
+  // (vectorised, mirrored history, folded symmetric taps) must give exactly these outputs and
+  // leave exactly this state.
   void runPassReference(const FirPassBuffers& buffers, int32_t frames) noexcept;
 
   // One sample x (Q23) of channel c (0 or 1) at the current write position. The caller runs it

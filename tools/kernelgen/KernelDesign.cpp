@@ -1,6 +1,7 @@
 #include "tools/kernelgen/KernelDesign.h"
 
 #include <Eigen/Dense>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -43,7 +44,7 @@ double triangleResponse(double w, int32_t spacing) {
 double modelResponse(const ModelHalfTaps& c, double theta) {
   double sum = c[0];
   for (int32_t k = 1; k <= ModelHalf; ++k)
-    sum += 2.0 * c[static_cast<size_t>(k)] * std::cos(k * theta);
+    sum += 2.0 * c[static_cast<std::size_t>(k)] * std::cos(k * theta);
   return sum;
 }
 
@@ -147,14 +148,15 @@ DesignTarget designTarget(int32_t rateIndex, int32_t slope, int32_t frequency) {
   t.rateIndex = rateIndex;
   t.slope = slope;
   t.frequency = frequency;
-  t.sampleRate = KernelGroupRates[static_cast<size_t>(rateIndex)];
-  t.nominal = CrossoverFreqSteps[static_cast<size_t>(frequency)];
-  t.spacing = SpacingTable[static_cast<size_t>(rateIndex)][static_cast<size_t>(frequency)];
+  t.sampleRate = KernelGroupRates[static_cast<std::size_t>(rateIndex)];
+  t.nominal = CrossoverFreqSteps[static_cast<std::size_t>(frequency)];
+  t.spacing =
+      SpacingTable[static_cast<std::size_t>(rateIndex)][static_cast<std::size_t>(frequency)];
   return t;
 }
 
 ModelHalfTaps designModel(const DesignTarget& t) {
-  const SlopeShape& shape = SlopeShapes[static_cast<size_t>(t.slope)];
+  const SlopeShape& shape = SlopeShapes[static_cast<std::size_t>(t.slope)];
   const double b = shape.atNominalDb / (20.0 * std::log10(2.0));
   const double level = std::pow(10.0, -shape.atNominalDb / 20.0);
   const bool doubleCounts = 2.0 * t.nominal < 0.45 * t.sampleRate;
@@ -169,6 +171,8 @@ ModelHalfTaps designModel(const DesignTarget& t) {
         crossing(c, t, level, 0.2 * t.nominal, std::min(3.0 * t.nominal, 0.5 * t.sampleRate));
     cutoff *= t.nominal / measured;
     if (doubleCounts) {
+      // Far above the knee the attenuation at r = 2 grows by about 20 b log10(2) dB per unit of
+      // a; the step is damped a little so that the joint iteration with fc' settles.
       const double err = attenuationDb(c, t, 2.0 * t.nominal) - shape.atDoubleDb;
       a -= err / (20.0 * std::log10(2.0) * b) * 0.8;
       a = std::max(1.2, a);
@@ -182,19 +186,19 @@ KernelRecord quantise(const ModelHalfTaps& model, int32_t spacing) {
   // Full 53-tap model, symmetric about tap 26.
   std::array<double, ModelTaps> full{};
   for (int32_t k = 0; k < ModelTaps; ++k)
-    full[static_cast<size_t>(k)] = model[static_cast<size_t>(std::abs(k - ModelHalf))];
+    full[static_cast<std::size_t>(k)] = model[static_cast<std::size_t>(std::abs(k - ModelHalf))];
   const double l2 = static_cast<double>(spacing) * spacing;
 
   for (int32_t s = -8; s <= 2; ++s) {
-    const double scale = KernelScaleTable[static_cast<size_t>(s + KernelScaleOffset)];
+    const double scale = KernelScaleTable[static_cast<std::size_t>(s + KernelScaleOffset)];
     // Unity at 0 Hz with the converted words: (256 sum q) L^2 scale (256 G) / 2^91 = 1.
     const double aimedGain = 0.75 * 8388608.0;
     const double aimedSum = std::ldexp(1.0, 75) / (l2 * scale * aimedGain);
     std::array<int64_t, ModelTaps> q{};
     int64_t sum = 0;
     for (int32_t k = 0; k < ModelTaps; ++k) {
-      q[static_cast<size_t>(k)] = std::llround(full[static_cast<size_t>(k)] * aimedSum);
-      sum += q[static_cast<size_t>(k)];
+      q[static_cast<std::size_t>(k)] = std::llround(full[static_cast<std::size_t>(k)] * aimedSum);
+      sum += q[static_cast<std::size_t>(k)];
     }
     if (sum <= 0) continue;
     const int64_t gain =
@@ -206,11 +210,11 @@ KernelRecord quantise(const ModelHalfTaps& model, int32_t spacing) {
     bool fits = true;
     for (int32_t j = 0; j < KernelTaps; ++j) {
       auto at = [&](int32_t k) {
-        return k >= 0 && k < ModelTaps ? q[static_cast<size_t>(k)] : int64_t{0};
+        return k >= 0 && k < ModelTaps ? q[static_cast<std::size_t>(k)] : int64_t{0};
       };
       const int64_t p = at(j) - 2 * at(j - 1) + at(j - 2);
       if (std::llabs(p) > 8388607) fits = false;
-      r[static_cast<size_t>(KernelFirstTapWord + j)] = static_cast<int32_t>(p);
+      r[static_cast<std::size_t>(KernelFirstTapWord + j)] = static_cast<int32_t>(p);
     }
     if (!fits) continue;
 
@@ -222,7 +226,7 @@ KernelRecord quantise(const ModelHalfTaps& model, int32_t spacing) {
       int64_t h = 0;
       for (int32_t k = 0; k < ModelTaps; ++k) {
         const int32_t d = std::abs(n - (k * spacing + spacing - 1));
-        if (d < spacing) h += q[static_cast<size_t>(k)] * (spacing - d);
+        if (d < spacing) h += q[static_cast<std::size_t>(k)] * (spacing - d);
       }
       absSum += std::abs(static_cast<double>(h));
     }
