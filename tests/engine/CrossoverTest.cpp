@@ -365,20 +365,29 @@ TEST(FirStage, BlockSplitInvariance) {
   }
 }
 
-// Two instances constructed at once on two threads: one conversion, both see the converted set;
-// a later construction converts nothing again.
-TEST(CrossoverKernels, ConversionRunsOnceUnderConcurrentConstruction) {
-  const CrossoverKernelSet* seen[2] = {nullptr, nullptr};
-  std::thread a([&] { seen[0] = &crossoverKernels(); });
-  std::thread b([&] { seen[1] = &crossoverKernels(); });
+// Two instances constructed at once on two threads make the process-wide tables and convert the
+// kernel set exactly once; a later construction changes nothing. (CTest runs every test in its
+// own process, so here the two threads are the first callers.)
+TEST(CrossoverKernels, ProcessTablesAreMadeOnceUnderConcurrentConstruction) {
+  const CrossoverKernelSet* kernels[2] = {nullptr, nullptr};
+  const LookupTables* tables[2] = {nullptr, nullptr};
+  auto construct = [&](int32_t k) {
+    tables[k] = &lookupTables();
+    kernels[k] = &crossoverKernels();
+  };
+  std::thread a(construct, 0);
+  std::thread b(construct, 1);
   a.join();
   b.join();
-  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_EQ(kernels[0], kernels[1]);
+  EXPECT_EQ(tables[0], tables[1]);
   EXPECT_EQ(kernelConversionCount(), 1);
-  EXPECT_EQ(crossoverKernels().records[0][KernelGainWord],
-            StoredCrossoverKernels[KernelHeaderLength + KernelGainWord] * 256);
-  EXPECT_EQ(&crossoverKernels(), seen[0]);
+  EXPECT_EQ(tables[0]->log2Table[16384], -8388608);
+  const int32_t storedGain = StoredCrossoverKernels[KernelHeaderLength + KernelGainWord];
+  EXPECT_EQ(kernels[0]->records[0][KernelGainWord], storedGain * 256);
+  construct(0);
   EXPECT_EQ(kernelConversionCount(), 1);
+  EXPECT_EQ(kernels[0]->records[0][KernelGainWord], storedGain * 256);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 
 #include "engine/FixedPoint.h"
 #include "engine/LookupTables.h"
@@ -101,18 +100,6 @@ TEST(LookupTables, LevelToLogEdges) {
   EXPECT_EQ(t.toLog2Q23(-1), 0);
   EXPECT_EQ(t.toLog2Q23(INT32_MIN), 0);
   EXPECT_EQ(t.toLog2Q23(Q23One / 2), -Log2Q23Octave);
-}
-
-TEST(LookupTables, BuiltOnceForConcurrentFirstCallers) {
-  const LookupTables* seen[2] = {nullptr, nullptr};
-  std::thread a([&] { seen[0] = &lookupTables(); });
-  std::thread b([&] { seen[1] = &lookupTables(); });
-  a.join();
-  b.join();
-  EXPECT_EQ(seen[0], seen[1]);
-  EXPECT_EQ(seen[0], &lookupTables());
-  EXPECT_EQ(seen[0]->log2Table[16384], -8388608);
-  EXPECT_EQ(seen[0]->exp2FracTable[16384], 11863283);
 }
 
 }  // namespace
