@@ -73,29 +73,61 @@ kestrane_wine_prefix() {
   if [ -f "$ready" ] && [ "$(cat "$ready")" = "$stamp" ]; then
     return 0
   fi
-  local lock=$kestrane_wine_root/wine$kestrane_wine_bits.lock fd
-  exec {fd}> "$lock"
-  flock -w 900 "$fd" || kestrane_wine_die "timed out waiting for $lock"
+  kestrane_wine_lock
   # Another job may have made it while this one waited.
   if ! [ -f "$ready" ] || [ "$(cat "$ready")" != "$stamp" ]; then
     echo "$kestrane_wine_name: creating the wine prefix $WINEPREFIX (once)" >&2
-    "$kestrane_wine_server" -k > /dev/null 2>&1 || true
+    kestrane_wine_quiet 30 "$kestrane_wine_server" -k || true
     rm -rf "$WINEPREFIX"
-    timeout -k 10 600 "$kestrane_wine_loader" wineboot -i > /dev/null 2>&1 \
+    kestrane_wine_quiet 600 "$kestrane_wine_loader" wineboot -i \
       || kestrane_wine_die "wineboot -i failed for $WINEPREFIX"
     kestrane_wine_reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null
     kestrane_wine_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
     # Wait for the wineserver to write the registry to disk before marking the prefix ready.
-    timeout -k 10 120 "$kestrane_wine_server" -w || true
+    kestrane_wine_quiet 120 "$kestrane_wine_server" -w || true
     echo "$stamp" > "$ready"
   fi
-  flock -u "$fd"
-  exec {fd}>&-
+  kestrane_wine_unlock
+}
+
+# Starts the persistent wineserver and the prefix's services unless they are running. The
+# services (services.exe, winedevice.exe, ...) inherit the standard streams of the program whose
+# start launched them and outlive it; had they the test's output pipe, CTest would wait for them
+# to end. So a program with no streams starts them first, under the lock, so that a test started
+# at the same moment by another job cannot be the one that launches them.
+kestrane_wine_server_up() {
+  kestrane_wine_lock
+  # Exits with 0 when it started a server, with 2 when one is already running for this prefix.
+  if kestrane_wine_quiet 30 "$kestrane_wine_server" -p"${KESTRANE_WINESERVER_LINGER:-120}"; then
+    kestrane_wine_quiet 120 "$kestrane_wine_loader" cmd.exe /c exit 0 || true
+  fi
+  kestrane_wine_unlock
 }
 
 kestrane_wine_reg() {
-  timeout -k 10 120 "$kestrane_wine_loader" reg add "$@" /f > /dev/null 2>&1 \
+  kestrane_wine_quiet 120 "$kestrane_wine_loader" reg add "$@" /f \
     || kestrane_wine_die "could not set $1 in $WINEPREFIX"
+}
+
+# One lock per prefix serialises making it and starting its server. Programs started while it is
+# held get the lock's descriptor closed (kestrane_wine_quiet): a wineserver that inherited it
+# would hold the lock for as long as it lives.
+kestrane_wine_lock() {
+  local lock=$kestrane_wine_root/wine$kestrane_wine_bits.lock
+  exec {kestrane_wine_lock_fd}> "$lock"
+  flock -w 900 "$kestrane_wine_lock_fd" || kestrane_wine_die "timed out waiting for $lock"
+}
+
+kestrane_wine_unlock() {
+  exec {kestrane_wine_lock_fd}>&-
+}
+
+# kestrane_wine_quiet <seconds> <command...>: a set-up step with no standard streams and without
+# the lock's descriptor, stopped after the given time.
+kestrane_wine_quiet() {
+  local limit=$1
+  shift
+  timeout -k 10 "$limit" "$@" < /dev/null > /dev/null 2>&1 {kestrane_wine_lock_fd}>&-
 }
 
 # Runs one program (a Unix path to the .exe, then its arguments) and answers with its exit code.
@@ -103,8 +135,7 @@ kestrane_wine_reg() {
 # CTest's GoogleTest discovery reads suite names line by line.
 kestrane_wine_exec() {
   kestrane_wine_prefix
-  # Starts the persistent server unless one is already running for this prefix (then it exits).
-  "$kestrane_wine_server" -p"${KESTRANE_WINESERVER_LINGER:-120}" < /dev/null > /dev/null 2>&1 || true
+  kestrane_wine_server_up
   local limit=${KESTRANE_WINE_TIMEOUT:-600}
   timeout -k 10 "$limit" "$kestrane_wine_loader" "$@" | tr -d '\r'
   local rc=${PIPESTATUS[0]}
