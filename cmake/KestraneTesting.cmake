@@ -55,11 +55,18 @@ function(kestrane_add_gtest name)
   endif()
   target_compile_definitions(${name} PRIVATE KESTRANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
+  # Under wine all programs share one desktop: the cursor, the focus and the input queue. Tests
+  # labelled "gui" drive those, so CTest runs them one at a time there.
+  set(lock "")
+  if(WIN32 AND "gui" IN_LIST ARG_LABELS)
+    set(lock RESOURCE_LOCK wine_desktop)
+  endif()
+
   if(KESTRANE_TEST_WHOLE_PROGRAMS)
     # A target name as the command: CTest puts the CROSSCOMPILING_EMULATOR in front.
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-      LABELS "${ARG_LABELS};wine32" SKIP_RETURN_CODE 77 TIMEOUT ${KESTRANE_TEST_PROGRAM_TIMEOUT})
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS};wine32" ${lock}
+      SKIP_RETURN_CODE 77 TIMEOUT ${KESTRANE_TEST_PROGRAM_TIMEOUT})
     return()
   endif()
 
@@ -70,10 +77,11 @@ function(kestrane_add_gtest name)
   # Labels go on after discovery: GoogleTest's PROPERTIES keep only the first of several
   # labels. CTest reads this file after the one that lists the cases into ${name}_TESTS.
   if(ARG_LABELS)
+    string(REPLACE ";" " " lock_text "${lock}")
     set(labels_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake")
     file(WRITE "${labels_file}"
       "if(${name}_TESTS)\n"
-      "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABELS}\")\n"
+      "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${ARG_LABELS}\" ${lock_text})\n"
       "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${labels_file}")
   endif()
