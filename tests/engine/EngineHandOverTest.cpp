@@ -3,13 +3,10 @@
 // On one thread the engine must behave exactly as if every update rewrote the coefficients in
 // place and a kernel change cleared the filters at once; that behaviour is modelled here by an
 // engine assembled directly from the same stages, with whole-block scratch and no hand-over.
-// On two threads, automation must never race the audio thread (run under ThreadSanitizer).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -75,16 +72,6 @@ class InPlaceEngine {
   std::unique_ptr<BandPathState> path_ = std::make_unique<BandPathState>();
 };
 
-// A random parameter record: one of the factory programs with some values moved.
-Params randomParams(test::Noise& gen) {
-  Params p{FactoryPrograms[gen.next() % 8]};
-  const int32_t moves = static_cast<int32_t>(gen.next() % 4);
-  for (int32_t k = 0; k < moves; ++k) {
-    p.set(static_cast<int32_t>(gen.next() % kNumParams), static_cast<float>(gen.next() % 1001) / 1000.0f);
-  }
-  return p;
-}
-
 TEST(HandOver, OneThreadMatchesUpdatingInPlace) {
   test::Noise gen(2024);
   const std::size_t total = 150000;
@@ -113,7 +100,7 @@ TEST(HandOver, OneThreadMatchesUpdatingInPlace) {
         engine->invalidateKernelSelection();
         reference.invalidateKernelSelection();
       }
-      const Params p = randomParams(gen);
+      const Params p = test::randomParams(gen);
       engine->recompute(p.data());
       reference.recompute(p.data());
     }
@@ -170,60 +157,6 @@ TEST(HandOver, OnlyCrossoverChangesClearTheFilters) {
   out = test::processInBlocks(*engine, in, 4096);
   for (int32_t i = 0; i < engine->latencySamples(); ++i) ASSERT_EQ(out.left[i], 0.0f) << i;
   EXPECT_NE(out.left[4095], 0.0f);
-}
-
-TEST(HandOver, ConcurrentAutomationAndMetering) {
-  auto engine = std::make_unique<Engine>();
-  MeterSlots meters;
-  engine->attachMeters(&meters);
-  engine->recompute(Params{FactoryPrograms[0]}.data());
-
-  std::atomic<bool> running{true};
-  std::thread automation([&] {
-    test::Noise gen(5);
-    while (running.load()) {
-      if (gen.next() % 16 == 0) engine->invalidateKernelSelection();
-      engine->recompute(randomParams(gen).data());
-      (void)engine->coefficients();
-      std::this_thread::yield();
-    }
-  });
-  std::thread editor([&] {
-    // The editor's idle: read, decay and clear the slots.
-    while (running.load()) {
-      for (int32_t s = 0; s < kNumLevelSlots; ++s) {
-        const float v = meters.level[s].load(std::memory_order_relaxed);
-        meters.level[s].store(v - 0.016129032f, std::memory_order_relaxed);
-        meters.levelFresh[s].store(0, std::memory_order_relaxed);
-      }
-      for (int32_t s = 0; s < kNumGainReductionSlots; ++s) {
-        (void)meters.gainReductionMode[s].load(std::memory_order_relaxed);
-        meters.gainReductionFresh[s].store(0, std::memory_order_relaxed);
-      }
-      std::this_thread::yield();
-    }
-  });
-
-  test::Noise gen(8);
-  StereoBuffer in(512), out(512);
-  for (int block = 0; block < 400; ++block) {
-    for (std::size_t i = 0; i < 512; ++i) in.left[i] = in.right[i] = gen.sample(0.9f);
-    const float* inputs[2] = {in.left.data(), in.right.data()};
-    float* outputs[2] = {out.left.data(), out.right.data()};
-    engine->processReplacing(inputs, outputs, 512, block % 50 < 25 ? 44100.0f : 48000.0f);
-    for (float v : out.left) ASSERT_TRUE(std::isfinite(v));
-  }
-  running.store(false);
-  automation.join();
-  editor.join();
-
-  // The last update reaches the audio thread at its next block.
-  const Params last{FactoryPrograms[6]};
-  engine->recompute(last.data());
-  const float* inputs[2] = {in.left.data(), in.right.data()};
-  float* outputs[2] = {out.left.data(), out.right.data()};
-  engine->processReplacing(inputs, outputs, 512, 48000.0f);
-  EXPECT_TRUE(engine->loadedKernels() == engine->coefficients().kernels);
 }
 
 }  // namespace

@@ -70,4 +70,15 @@ inline std::unique_ptr<Engine> makeEngine(const Params& p, float rate = 44100.0f
   return engine;
 }
 
+// A random parameter record: one of the factory programs with some values moved.
+inline Params randomParams(Noise& gen) {
+  Params p{FactoryPrograms[gen.next() % 8]};
+  const int32_t moves = static_cast<int32_t>(gen.next() % 4);
+  for (int32_t k = 0; k < moves; ++k) {
+    const int32_t id = static_cast<int32_t>(gen.next() % kNumParams);
+    p.set(id, static_cast<float>(gen.next() % 1001) / 1000.0f);
+  }
+  return p;
+}
+
 }  // namespace kestrane::test
