@@ -7,9 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Calling convention of every function that crosses the boundary: cdecl on 32-bit Windows
-// (the platform's default would be the same, but hosts compiled with other defaults rely on
-// it being stated), the one platform convention everywhere else.
+// Calling convention of every function that crosses the boundary: cdecl on 32-bit Windows,
+// stated so that no compiler default can change it; the one platform convention elsewhere.
 #if defined(_WIN32) && !defined(_WIN64)
 #define KESTRANE_VSTCALLBACK __cdecl
 #else
