@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Checks that the source keeps its layering, which the include path rooted at src/ would let
+# slip without a link error:
+#   - only src/platform/win32 includes Windows system headers (the platform seam);
+#   - params includes nothing of the other layers, engine only params, platform nothing;
+#   - the toolkit (gui) never includes the editor.
+#   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
+set -uo pipefail
+
+root=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+cd "$root/src" || exit 1
+failed=0
+
+# violations <description> <grep -E pattern for the include> <grep arguments: folders...>
+violations() {
+  local what=$1 pattern=$2
+  shift 2
+  local hits
+  hits=$(grep -rnEi --include='*.h' --include='*.cpp' --include='*.inc' "$pattern" "$@")
+  if [ -n "$hits" ]; then
+    echo "FAIL: $what"
+    sed 's/^/  /' <<< "$hits"
+    failed=1
+  fi
+}
+
+windows_headers='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](windows|win[a-z0-9]*|ole[a-z0-9]*|obj[a-z]+|unknwn|shl[a-z]+|shellapi|shobjidl|commctrl|commdlg|mmsystem|dwmapi|uxtheme)\.h[>"]'
+violations "Windows headers outside src/platform/win32" "$windows_headers" --exclude-dir=win32 .
+violations "params includes another layer" '#[[:space:]]*include[[:space:]]*"(engine|shell|gui|editor|platform)/' params
+violations "engine includes a layer above it" '#[[:space:]]*include[[:space:]]*"(shell|gui|editor|platform)/' engine
+violations "platform includes a layer above it" '#[[:space:]]*include[[:space:]]*"(params|engine|shell|gui|editor)/' platform
+violations "the toolkit includes the editor" '#[[:space:]]*include[[:space:]]*"editor/' gui
+
+[ "$failed" = 0 ] && echo "ok: layering holds"
+exit "$failed"
