@@ -61,7 +61,7 @@ std::vector<unsigned char> bmp(int width, int height, int bits, const std::vecto
   put(static_cast<std::uint32_t>(bits), 2);
   put(0, 4);
   put(static_cast<std::uint32_t>(rows.size()), 4);
-  put(0, 16);
+  for (int i = 0; i < 4; ++i) put(0, 4);  // resolution and palette sizes
   out.insert(out.end(), rows.begin(), rows.end());
   return out;
 }
