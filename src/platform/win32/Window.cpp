@@ -114,6 +114,9 @@ LRESULT CALLBACK editFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 // The OLE drop target of a frame window. It answers the interface queries and keeps itself
 // alive through its registration; what a drop delivers is handed to the DropHandler.
+// COM interfaces have no virtual destructor; the object deletes itself in Release.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class DropTarget final : public IDropTarget {
  public:
   explicit DropTarget(DropHandler* handler) : handler_(handler) {}
@@ -156,6 +159,7 @@ class DropTarget final : public IDropTarget {
   long count_ = 0;
   DropHandler* handler_;
 };
+#pragma GCC diagnostic pop
 
 }  // namespace
 
