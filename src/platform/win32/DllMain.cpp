@@ -1,11 +1,12 @@
-// The library's load notification: keeps the plug-in library's instance handle, from which
-// the bitmaps are loaded and the editor's window class is named. Attach and detach do nothing
-// else and always report success. Linked into Kestrane.dll only.
+// The library's load notification: records the instance handle that the toolkit loads its
+// bitmaps from and names its window class after. Attach and detach do nothing else and always
+// report success. Compiled into the plug-in library itself (not into a static library, where
+// the linker could pass it by).
 #include <windows.h>
 
 #include "platform/Platform.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   if (reason == DLL_PROCESS_ATTACH) kestrane::platform::setModuleInstance(instance);
   return TRUE;
 }
