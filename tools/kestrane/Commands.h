@@ -23,5 +23,7 @@ struct Command {
 
 // kestrane info: identity, parameters and programs of a fresh instance.
 int infoCommand(const std::vector<std::string>& arguments);
+// kestrane render: an audio file (or the built-in demo) through the plug-in.
+int renderCommand(const std::vector<std::string>& arguments);
 
 }  // namespace kestrane::cli

@@ -14,6 +14,8 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"info", "", "print the identity, the 49 parameters and the 16 programs", infoCommand},
+    {"render", "[IN OUT] [--program P] [--set NAME=VALUE]... [--block N]",
+     "process an audio file (no files: the demo, into out/)", renderCommand},
 };
 
 void printUsage(std::FILE* out) {

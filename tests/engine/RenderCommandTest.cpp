@@ -1,0 +1,235 @@
+// kestrane render, run as a user runs it: files in a scratch folder, the command line, the exit
+// code, the messages and the files left behind.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "golden/ProgramMaterial.h"
+
+namespace {
+
+struct Result {
+  int exitCode;
+  std::string out, err;
+};
+
+std::string readText(const std::string& path) {
+  std::ifstream f(path);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class RenderCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kestrane-render-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+
+  Result run(const std::string& arguments) const {
+    const std::string command = "cd '" + dir + "' && '" KESTRANE_CLI "' render " + arguments +
+                                " >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(path("stdout.txt")),
+            readText(path("stderr.txt"))};
+  }
+
+  // Writes frames of the given channels (interleaved) in the given format.
+  void writeFile(const std::string& name, int channels, int rate, int format,
+                 const std::vector<float>& interleaved) const {
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = format;
+    SNDFILE* f = sf_open(path(name).c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    sf_writef_float(f, interleaved.data(), static_cast<sf_count_t>(interleaved.size() / channels));
+    sf_close(f);
+  }
+
+  std::vector<float> readFile(const std::string& name, SF_INFO& info) const {
+    info = SF_INFO{};
+    SNDFILE* f = sf_open(path(name).c_str(), SFM_READ, &info);
+    if (!f) return {};
+    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(f, samples.data(), info.frames);
+    sf_close(f);
+    return samples;
+  }
+
+  // Program material at half scale, interleaved.
+  std::vector<float> material(int channels, double seconds) const {
+    const kestrane::test::StereoSignal s = kestrane::test::programMaterial(44100.0, seconds);
+    std::vector<float> out;
+    for (std::size_t i = 0; i < s.frames(); ++i) {
+      out.push_back(0.5f * s.left[i]);
+      if (channels == 2) out.push_back(0.5f * s.right[i]);
+    }
+    return out;
+  }
+
+  std::string dir;
+};
+
+TEST_F(RenderCommand, RefusesWhatItCannotDoAndLeavesNoOutput) {
+  writeFile("in.wav", 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_24, material(2, 0.2));
+  writeFile("three.wav", 3, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+            std::vector<float>(3 * 1000, 0.1f));
+  const std::string original = readText(path("in.wav"));
+
+  Result r = run("missing.wav out.wav");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no input file 'missing.wav'"), std::string::npos) << r.err;
+
+  r = run("in.wav out.wav --loudness 11");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("unknown option '--loudness'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("usage:"), std::string::npos);
+
+  r = run("in.wav out.wav --block 70000");
+  EXPECT_EQ(r.exitCode, 2);
+
+  r = run("in.wav");
+  EXPECT_EQ(r.exitCode, 2);
+
+  r = run("in.wav out.wav --set Threshold=-20");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no parameter 'Threshold'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("C.Thr.LF"), std::string::npos) << "lists the valid names: " << r.err;
+  EXPECT_NE(r.err.find("Enable Lkhd"), std::string::npos);
+
+  r = run("in.wav out.wav --set C.Thr.LF=-50");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("-40 -39"), std::string::npos) << "lists the texts: " << r.err;
+
+  r = run("in.wav out.wav --program Jazz");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Radio Voice"), std::string::npos) << r.err;
+
+  r = run("three.wav out.wav");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("has 3 channels"), std::string::npos) << r.err;
+
+  r = run("in.wav out.mp3");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("'.mp3'"), std::string::npos) << r.err;
+
+  // The input is never the output, however it is named.
+  for (const char* same : {"in.wav", "./in.wav", "../$(basename $PWD)/in.wav"}) {
+    r = run(std::string("in.wav ") + same);
+    EXPECT_EQ(r.exitCode, 1) << same;
+    EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readText(path("in.wav")), original);
+
+  r = run("in.wav no/such/folder/out.wav");
+  EXPECT_EQ(r.exitCode, 1);
+
+  // Nothing was written: no output and no temporary file.
+  std::vector<std::string> left;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) left.push_back(e->d_name);
+    closedir(d);
+  }
+  for (const std::string& name : left) {
+    EXPECT_TRUE(name == "." || name == ".." || name == "in.wav" || name == "three.wav" ||
+                name.rfind("std", 0) == 0)
+        << "left behind: " << name;
+  }
+}
+
+TEST_F(RenderCommand, WithEveryBandOffTheOutputIsTheInputAligned) {
+  // Switched-off bands pass at unity: what remains is the crossover and lookahead delay, which
+  // the command removes. 24-bit samples are Q23 samples: they come back bit for bit.
+  writeFile("in.wav", 2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, material(2, 1.5));
+  SF_INFO inInfo;
+  const std::vector<float> in = readFile("in.wav", inInfo);
+  const Result r = run("in.wav out.wav --program Extreme --set 'Enable LF=0' --set 'Enable LMF=0' "
+                       "--set EnableHMF=0 --set 47=0 --set Lookahead=50 --block 333");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  SF_INFO info;
+  const std::vector<float> out = readFile("out.wav", info);
+  EXPECT_EQ(info.samplerate, 48000);
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+  ASSERT_EQ(out.size(), in.size());
+  for (std::size_t i = 0; i < in.size(); ++i) ASSERT_EQ(out[i], in[i]) << "sample " << i;
+  EXPECT_NE(r.out.find("Lookahead = 50 ms"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("band off"), std::string::npos) << r.out;
+}
+
+TEST_F(RenderCommand, MonoStaysMonoAndTheExtensionChoosesTheFormat) {
+  writeFile("in.wav", 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, material(1, 0.5));
+  const Result r = run("in.wav out.flac --program 'drum loop'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  SF_INFO info;
+  const std::vector<float> out = readFile("out.flac", info);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.frames, 22050);
+  EXPECT_EQ(info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);  // FLAC holds no floats
+  EXPECT_NE(r.out.find("Program    6 Drum Loop"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Peak       in"), std::string::npos);
+  EXPECT_NE(r.out.find("Gain reduction"), std::string::npos);
+}
+
+TEST_F(RenderCommand, ValuesByDisplayTextOrNormalised) {
+  // A full-scale 1 kHz tone, every band compressing at -20 dB and 4:1 (the tone lies in LF
+  // with the empty program's split points): about 15 dB of reduction.
+  std::vector<float> tone;
+  kestrane::test::Oscillator osc(1000.0, 44100.0);
+  for (int i = 0; i < 44100; ++i) {
+    const float v = static_cast<float>(osc.next());
+    tone.push_back(v);
+    tone.push_back(v);
+  }
+  writeFile("tone.wav", 2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, tone);
+  std::string settings;
+  for (const char* band : {"LF", "LMF", "HMF", "HF"}) {
+    settings += std::string(" --set C.Thr.") + band + "=-20dB --set C.Rat." + band + "=40";
+  }
+  Result r = run("tone.wav out.wav --program 8" + settings);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("LF    15.0 dB"), std::string::npos) << r.out;
+
+  // The same through normalised values: 0.5 is -20 dB, 20/36 is 4:1.
+  settings.clear();
+  for (int band = 0; band < 4; ++band) {
+    settings += " --set " + std::to_string(6 + band) + "=0.5 --set " + std::to_string(10 + band) +
+                "=0.5555556";
+  }
+  r = run("tone.wav out2.wav --program Empty" + settings);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readText(path("out.wav")), readText(path("out2.wav")));
+}
+
+TEST_F(RenderCommand, WithoutFilesTheDemoLandsInOut) {
+  const Result r = run("--program Rock");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  SF_INFO info;
+  const std::vector<float> dry = readFile("out/kestrane-demo-dry.wav", info);
+  const std::vector<float> wet = readFile("out/kestrane-demo.wav", info);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_GT(info.frames, 5 * 44100);
+  EXPECT_EQ(dry.size(), wet.size());
+  EXPECT_NE(dry, wet);
+  EXPECT_NE(r.out.find("Rendered   out/kestrane-demo-dry.wav -> out/kestrane-demo.wav"),
+            std::string::npos)
+      << r.out;
+}
+
+}  // namespace
