@@ -155,7 +155,7 @@ void drawPanelFrame(Image& img, int frameTop, const Tint& tint) {
                 value.right - panel.left, static_cast<int>(value.bottom + dy)};
       recess(img, local);
       img.text(kColumnUnits[column], local.right + 3, local.bottom - 2, 7.0, Weight::Regular,
-               kLabelDim);
+               mix(tint.caption, kLabel, 0.5));
     }
   }
 }
@@ -213,7 +213,7 @@ void drawMasterSection(Image& img) {
   caption(img, "LOOKAHEAD", 249, 56, kLabel);
   caption(img, "ON", centerX(sw), sw.top - 3, kLabelDim, Align::Center, 6.5);
   recess(img, value);
-  img.text("ms", value.right + 3, value.bottom - 2, 7.0, Weight::Regular, kLabelDim);
+  img.text("ms", value.right + 3, value.bottom - 2, 7.0, Weight::Regular, kLabel);
   (void)knob;
 
   // Crossover: the four bands over the frequency axis, split at the three menus.
@@ -336,7 +336,7 @@ void drawBandStrip(Image& img, int row) {
   caption(img, "ON", centerX(sw), sw.top - 3, kLabelDim, Align::Center, 6.5);
   caption(img, "GAIN", centerX(knob), knob.top - 4, kLabel);
   recess(img, value);
-  img.text("dB", value.right + 3, value.bottom - 2, 7.0, Weight::Regular, kLabelDim);
+  img.text("dB", value.right + 3, value.bottom - 2, 7.0, Weight::Regular, kLabel);
 
   module(img, 301, top + 2, 97, layout::kBandStripHeight - 4, kNeutral);
   const Box curve = control(Role::CurveView, row).rect;
@@ -373,9 +373,9 @@ void drawKnobFrame(Image& img, int top, int frame, Rgb rim) {
       cairo_fill(cr);
       cairo_pattern_destroy(glow);
     }
-    const Rgb dot = lit ? hex(0xffe45c) : hex(0x3a3523);
+    const Rgb dot = lit ? hex(0xffe45c) : hex(0x5a4f2a);
     cairo_set_source_rgb(cr, dot.r, dot.g, dot.b);
-    cairo_arc(cr, x, y, lit ? 0.95 : 0.8, 0, 2 * kPi);
+    cairo_arc(cr, x, y, lit ? 0.95 : 0.85, 0, 2 * kPi);
     cairo_fill(cr);
   }
   // Shadow, body, rim.
