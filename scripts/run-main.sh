@@ -19,4 +19,4 @@ mkdir -p out
 kestrane=build/native-release/tools/kestrane/kestrane
 
 # The job itself.
-"$kestrane" info
+"$kestrane" render   # the built-in demo through the Mastering program, into out/
