@@ -1,6 +1,6 @@
 // One frame drawn by both backends must come out pixel for pixel the same, text aside: the
 // software renderer is only worth its tests if it draws what the real system draws. The frame
-// uses the editor's background, lines in all eight directions, dotted lines, rectangles,
+// uses the tests' own bitmaps (a backdrop, a film strip, a checkerboard), lines in all eight directions, dotted lines, rectangles,
 // plain and transparent bitmaps, an offscreen picture and a line of text; the expected picture
 // (tests/gui/data/reference-frame.ppm) is compared outside the text box on both.
 //
@@ -91,9 +91,9 @@ class OffscreenView : public View {
   OffscreenView() : View(Rect(150, 86, 200, 126)) {}
   void draw(DrawContext* dc) override {
     OffscreenContext offscreen(getFrame(), 50, 40, Color{20, 20, 24, 0});
-    Bitmap* grid = new Bitmap(123);
-    grid->draw(&offscreen, Rect(0, 0, 57, 57));
-    grid->release();
+    Bitmap* checker = new Bitmap(902);
+    checker->draw(&offscreen, Rect(4, 4, 20, 16));
+    checker->release();
     offscreen.setFrameColor(kYellow);
     offscreen.moveTo(Point(49, 0));
     offscreen.lineTo(Point(20, 20));
@@ -115,7 +115,7 @@ class TextView : public View {
 
 std::vector<platform::ColorRef> drawReferenceFrame() {
   Frame frame(Rect(0, 0, kWidth, kHeight), nullptr, nullptr);
-  Bitmap* background = new Bitmap(103);
+  Bitmap* background = new Bitmap(903);
   frame.setBackground(background);
   background->release();
   frame.addView(new ShapesView);

@@ -47,6 +47,18 @@ void checker(Image& img) {
   }
 }
 
+// 240 x 160: a backdrop whose every pixel differs from its neighbours.
+void backdrop(Image& img) {
+  for (int y = 0; y < 160; ++y) {
+    for (int x = 0; x < 240; ++x) {
+      const uint32_t r = static_cast<uint32_t>(x);
+      const uint32_t g = static_cast<uint32_t>(40 + y);
+      const uint32_t b = static_cast<uint32_t>((x ^ y) & 0x7F);
+      img.setPixel(x, y, r << 16 | g << 8 | b);
+    }
+  }
+}
+
 bool write(Image& img, const std::string& dir, const char* name) {
   const std::string path = dir + "/" + name;
   if (!img.writeBmp(path)) {
@@ -74,7 +86,10 @@ int main(int argc, char** argv) {
   kestrane::artgen::knobLikeStrip(strip);
   Image pattern(16, 12);
   kestrane::artgen::checker(pattern);
+  Image field(240, 160);
+  kestrane::artgen::backdrop(field);
   const bool ok = kestrane::artgen::write(white, dir, "900-white.bmp") &&
+                  kestrane::artgen::write(field, dir, "903-backdrop.bmp") &&
                   kestrane::artgen::write(strip, dir, "901-strip.bmp") &&
                   kestrane::artgen::write(pattern, dir, "902-checker.bmp");
   return ok ? 0 : 1;
