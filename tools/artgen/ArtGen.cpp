@@ -351,6 +351,18 @@ void drawBandStrip(Image& img, int row) {
 
 // --- Film strips ---------------------------------------------------------------------------------
 
+// The halo of a lit LED: its colour fading out from the centre.
+void glow(Image& img, double x, double y, double radius, Rgb color, double strength) {
+  cairo_t* cr = img.cr();
+  cairo_pattern_t* halo = cairo_pattern_create_radial(x, y, 0, x, y, radius);
+  cairo_pattern_add_color_stop_rgba(halo, 0, color.r, color.g, color.b, strength);
+  cairo_pattern_add_color_stop_rgba(halo, 1, color.r, color.g, color.b, 0.0);
+  cairo_set_source(cr, halo);
+  cairo_arc(cr, x, y, radius, 0, 2 * kPi);
+  cairo_fill(cr);
+  cairo_pattern_destroy(halo);
+}
+
 // Knob frame k of 37: a dark knob whose pointer and ring of 36 yellow lights show k / 36.
 void drawKnobFrame(Image& img, int top, int frame, Rgb rim) {
   cairo_t* cr = img.cr();
@@ -365,13 +377,7 @@ void drawKnobFrame(Image& img, int top, int frame, Rgb rim) {
     const double y = cy - 14.6 * std::sin(a);
     const bool lit = i < frame;
     if (lit) {
-      cairo_pattern_t* glow = cairo_pattern_create_radial(x, y, 0, x, y, 2.6);
-      cairo_pattern_add_color_stop_rgba(glow, 0, kYellow.r, kYellow.g, kYellow.b, 0.45);
-      cairo_pattern_add_color_stop_rgba(glow, 1, kYellow.r, kYellow.g, kYellow.b, 0.0);
-      cairo_set_source(cr, glow);
-      cairo_arc(cr, x, y, 2.6, 0, 2 * kPi);
-      cairo_fill(cr);
-      cairo_pattern_destroy(glow);
+      glow(img, x, y, 2.6, kYellow, 0.45);
     }
     const Rgb dot = lit ? hex(0xffe45c) : hex(0x5a4f2a);
     cairo_set_source_rgb(cr, dot.r, dot.g, dot.b);
@@ -461,13 +467,7 @@ void switchStrip(Image& strip, Image& socket, Rgb led) {
     const double lx = 10.5;
     const double ly = top + 9.0;
     if (on) {
-      cairo_pattern_t* glow = cairo_pattern_create_radial(lx, ly, 0, lx, ly, 6.0);
-      cairo_pattern_add_color_stop_rgba(glow, 0, led.r, led.g, led.b, 0.55);
-      cairo_pattern_add_color_stop_rgba(glow, 1, led.r, led.g, led.b, 0.0);
-      cairo_set_source(cr, glow);
-      cairo_arc(cr, lx, ly, 6.0, 0, 2 * kPi);
-      cairo_fill(cr);
-      cairo_pattern_destroy(glow);
+      glow(strip, lx, ly, 6.0, led, 0.55);
     }
     const Rgb core = on ? mix(led, hex(0xffffff), 0.35) : mix(led, hex(0x000000), 0.78);
     cairo_set_source_rgb(cr, 0.02, 0.02, 0.02);

@@ -86,32 +86,22 @@ void drawLine(OpaqueSurface& s, Position from, Position to) {
   const int bias = (octant == 3 || octant == 5 || octant == 6 || octant == 8) ? 1 : 0;
   const int xInc = dx > 0 ? 1 : (dx < 0 ? -1 : 1);
   const int yInc = dy > 0 ? 1 : (dy < 0 ? -1 : 1);
+  // Steps along the major axis; the error term decides when the minor axis follows.
+  const bool xMajor = adx > ady;
+  const int major = xMajor ? adx : ady;
+  const int minor = xMajor ? ady : adx;
   int x = from.x;
   int y = from.y;
-  if (adx > ady) {
-    int err = 2 * ady - adx;
-    for (int i = 0; i < adx; ++i) {
-      penPixel(s, image, x, y, dash);
-      if (err + bias > 0) {
-        y += yInc;
-        err += 2 * ady - 2 * adx;
-      } else {
-        err += 2 * ady;
-      }
-      x += xInc;
+  int err = 2 * minor - major;
+  for (int i = 0; i < major; ++i) {
+    penPixel(s, image, x, y, dash);
+    if (err + bias > 0) {
+      (xMajor ? y : x) += xMajor ? yInc : xInc;
+      err += 2 * minor - 2 * major;
+    } else {
+      err += 2 * minor;
     }
-  } else {
-    int err = 2 * adx - ady;
-    for (int i = 0; i < ady; ++i) {
-      penPixel(s, image, x, y, dash);
-      if (err + bias > 0) {
-        x += xInc;
-        err += 2 * adx - 2 * ady;
-      } else {
-        err += 2 * adx;
-      }
-      y += yInc;
-    }
+    (xMajor ? x : y) += xMajor ? xInc : yInc;
   }
 }
 
