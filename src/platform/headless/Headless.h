@@ -33,6 +33,10 @@ void setInput(InputState state);
 // Appends states that the next polls take one by one.
 void scriptInput(const std::vector<InputState>& states);
 std::size_t scriptRemaining();
+// Drops the states not yet polled (the current state stays).
+void clearScript();
+// The state the last poll (or setInput) left current.
+InputState currentInput();
 // How many times pollButtons() was called since the last reset.
 std::uint32_t pollCount();
 

@@ -297,6 +297,10 @@ void scriptInput(const std::vector<InputState>& states) {
 
 std::size_t scriptRemaining() { return input().script.size(); }
 
+void clearScript() { input().script.clear(); }
+
+InputState currentInput() { return input().current; }
+
 std::uint32_t pollCount() { return input().polls; }
 
 void setTickCount(std::uint32_t milliseconds) { input().clock = milliseconds; }

@@ -354,7 +354,10 @@ int editFieldText(WindowRef field, char* text, int capacity) {
 }
 
 void destroyEditField(WindowRef field) {
-  if (field != nullptr && IsWindow(toHandle<HWND>(field))) DestroyWindow(toHandle<HWND>(field));
+  if (field == nullptr || !IsWindow(toHandle<HWND>(field))) return;
+  // The owner closes the field on purpose: the focus it loses on the way is not reported.
+  SetWindowLongPtrA(toHandle<HWND>(field), GWLP_USERDATA, 0);
+  DestroyWindow(toHandle<HWND>(field));
 }
 
 // ---------------------------------------------------------------------------------------------
