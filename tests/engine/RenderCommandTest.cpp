@@ -136,7 +136,7 @@ TEST_F(RenderCommand, RefusesWhatItCannotDoAndLeavesNoOutput) {
     EXPECT_EQ(r.exitCode, 1) << same;
     EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
   }
-  EXPECT_EQ(readText(path("in.wav")), original);
+  EXPECT_TRUE(readText(path("in.wav")) == original) << "the input changed";
 
   r = run("in.wav no/such/folder/out.wav");
   EXPECT_EQ(r.exitCode, 1);
@@ -214,7 +214,10 @@ TEST_F(RenderCommand, ValuesByDisplayTextOrNormalised) {
   }
   r = run("tone.wav out2.wav --program Empty" + settings);
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(readText(path("out.wav")), readText(path("out2.wav")));
+  SF_INFO info;
+  const std::vector<float> byText = readFile("out.wav", info);
+  ASSERT_EQ(byText.size(), tone.size());
+  EXPECT_TRUE(byText == readFile("out2.wav", info));
 }
 
 TEST_F(RenderCommand, WithoutFilesTheDemoLandsInOut) {
