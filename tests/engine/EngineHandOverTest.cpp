@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -137,6 +138,22 @@ TEST(HandOver, RateChangeReachesTheKernelsAfterABlockAndAnUpdate) {
   const StereoBuffer out = test::processInBlocks(*engine, StereoBuffer(256, 0.0f), 256, 48000.0f);
   EXPECT_EQ(engine->loadedKernels().rateIndex, 2);
   for (float v : out.left) ASSERT_EQ(v, 0.0f);  // cleared filters: silence in, silence out
+}
+
+TEST(HandOver, MeaninglessHostRatesAreIgnored) {
+  // A rate below 1 Hz or NaN would divide by zero in the detector constants: the engine keeps
+  // the rate it had. Fractions are cut to whole Hz.
+  auto engine = std::make_unique<Engine>();
+  engine->setSampleRate(48000.0f);
+  for (float rate : {0.0f, -44100.0f, 0.5f, std::numeric_limits<float>::quiet_NaN()}) {
+    engine->setSampleRate(rate);
+    EXPECT_EQ(engine->sampleRate(), 48000) << rate;
+  }
+  const StereoBuffer silence(64);
+  test::processInBlocks(*engine, silence, 64, 0.0f);
+  EXPECT_EQ(engine->sampleRate(), 48000);
+  engine->setSampleRate(22050.9f);
+  EXPECT_EQ(engine->sampleRate(), 22050);
 }
 
 TEST(HandOver, OnlyCrossoverChangesClearTheFilters) {
