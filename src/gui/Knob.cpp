@@ -14,11 +14,11 @@ namespace kestrane {
 namespace {
 
 constexpr float kTwoPi = 6.2831853f;
-constexpr float kDefaultStart = 3.9269908f;   // 5 pi / 4: lower left
-constexpr float kDefaultRange = -4.712389f;   // -3 pi / 2: 270 degrees clockwise
-constexpr float kLinearRange = 200.0f;        // pixels of a linear drag for the whole range
-constexpr float kWheelFine = 0.1f;            // wheel steps while shift is held
-constexpr int32_t kLinearKnobMode = 2;        // the host's knob mode for linear drags
+constexpr float kDefaultStart = 3.9269908f;  // 5 pi / 4: lower left
+constexpr float kDefaultRange = -4.712389f;  // -3 pi / 2: 270 degrees clockwise
+constexpr float kLinearRange = 200.0f;       // pixels of a linear drag for the whole range
+constexpr float kWheelFine = 0.1f;           // wheel steps while shift is held
+constexpr int32_t kLinearKnobMode = 2;       // the host's knob mode for linear drags
 
 // An angle brought into 0 .. 2 pi by one turn either way.
 float wrapOnce(float angle) {
@@ -88,7 +88,8 @@ void Knob::drawHandle(DrawContext* context) {
     return;
   }
   p.offset(size.left - 1, size.top);
-  Point centre(size.left + (size.right - size.left) / 2 - 1, size.top + (size.bottom - size.top) / 2);
+  Point centre(size.left + (size.right - size.left) / 2 - 1,
+               size.top + (size.bottom - size.top) / 2);
   context->setFrameColor(shadowColor);
   context->moveTo(p);
   context->lineTo(centre);
@@ -129,8 +130,8 @@ void Knob::pointForValue(Point& point) {
 }
 
 float Knob::valueAtPoint(const Point& point) {
-  float angle = std::atan2(radius - static_cast<float>(point.v),
-                           static_cast<float>(point.h) - radius);
+  float angle =
+      std::atan2(radius - static_cast<float>(point.v), static_cast<float>(point.h) - radius);
   if (angle < 0.0f) angle += kTwoPi;
   angle -= startAngle;
   const float perRadian = (vmax - vmin) / rangeAngle;

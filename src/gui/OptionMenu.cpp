@@ -22,8 +22,8 @@ bool startsWith(const char* text, const char* prefix) {
 
 }  // namespace
 
-OptionMenu::OptionMenu(const Rect& rect, ControlListener* owner, int32_t controlTag,
-                       Bitmap* bitmap, Bitmap* whileOpen, int32_t styleBits)
+OptionMenu::OptionMenu(const Rect& rect, ControlListener* owner, int32_t controlTag, Bitmap* bitmap,
+                       Bitmap* whileOpen, int32_t styleBits)
     : ParamDisplay(rect, owner, controlTag, bitmap, styleBits), bitmapWhileOpen(whileOpen) {
   if (bitmapWhileOpen != nullptr) bitmapWhileOpen->retain();
 }
@@ -62,7 +62,8 @@ bool OptionMenu::addEntry(const char* text, int32_t index) {
 
 int32_t OptionMenu::getCurrent(char* out, bool countSeparator) const {
   if (!validIndex(currentIndex)) return -1;
-  if (out != nullptr) std::memcpy(out, entries[currentIndex], std::strlen(entries[currentIndex]) + 1);
+  if (out != nullptr)
+    std::memcpy(out, entries[currentIndex], std::strlen(entries[currentIndex]) + 1);
   if (countSeparator) return currentIndex;
   int32_t counted = 0;
   for (int32_t i = 0; i < currentIndex; ++i) {
@@ -212,8 +213,8 @@ void OptionMenu::gainFocus(DrawContext* context) {
   }
 
   const platform::Bounds screen = platform::windowScreenBounds(window);
-  const platform::Position where{screen.left + size.left,
-                                 screen.top + ((style & kPopupAtTop) != 0 ? size.top : size.bottom)};
+  const platform::Position where{
+      screen.left + size.left, screen.top + ((style & kPopupAtTop) != 0 ? size.top : size.bottom)};
   // The menu's loop runs here; the control stays alive through it whatever the frame does.
   retain();
   const int chosen =

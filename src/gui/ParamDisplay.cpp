@@ -105,7 +105,9 @@ void ParamDisplay::setFontColor(const Color& color) { changeColor(fontColor, col
 void ParamDisplay::setBackgroundColor(const Color& color) { changeColor(backColor, color); }
 void ParamDisplay::setFrameColor(const Color& color) { changeColor(frameColor, color); }
 void ParamDisplay::setShadowColor(const Color& color) { changeColor(shadowColor, color); }
-void ParamDisplay::setAlignment(int32_t alignment) { changeSetting(horizontalAlignment, alignment); }
+void ParamDisplay::setAlignment(int32_t alignment) {
+  changeSetting(horizontalAlignment, alignment);
+}
 void ParamDisplay::setBackgroundOffset(const Point& offset) { backgroundOffset = offset; }
 
 void ParamDisplay::setFormatter(ValueToTextWithData newConverter, void* newUserData) {

@@ -25,7 +25,8 @@ class ParamDisplay : public Control {
   // Style bits.
   enum StyleBits : int32_t {
     kMultipleCheck = 0x1,         // OptionMenu: every entry keeps its own check mark
-    kShadowText = 0x4,            // the text is drawn first one pixel right and down in the shadow colour
+    kShadowText = 0x4,            // the text is drawn first one pixel right and down in the
+                                  // shadow colour
     kFrameBackTopLeft = 0x80,     // 3D frame: top and left edges in the background colour, bottom
                                   // and right in the frame colour (wins when both 3D bits are set)
     kFrameFrameTopLeft = 0x100,   // 3D frame: top and left in the frame colour, the others in the

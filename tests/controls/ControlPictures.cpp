@@ -43,7 +43,8 @@ class Picture {
   }
   bool write(const std::string& path) {
     const std::vector<platform::ColorRef> pixels = canvas_.pixels();
-    std::vector<platform::ColorRef> big(static_cast<std::size_t>(width_ * scale_ * height_ * scale_));
+    std::vector<platform::ColorRef> big(
+        static_cast<std::size_t>(width_ * scale_ * height_ * scale_));
     for (int y = 0; y < height_ * scale_; ++y) {
       for (int x = 0; x < width_ * scale_; ++x) {
         big[static_cast<std::size_t>(y * width_ * scale_ + x)] =
@@ -147,7 +148,8 @@ TEST_F(ControlPictures, FilmStripDisplays) {
   Picture picture(2 * 250 + 10, 349 + 20, 1);
   for (int page = 0; page < 2; ++page) {
     const int x = 10 + 250 * page;
-    auto* display = new FilmStripDisplay(Rect(x, 10, x + 240, 359), nullptr, 0, 2, 349, panel.get());
+    auto* display =
+        new FilmStripDisplay(Rect(x, 10, x + 240, 359), nullptr, 0, 2, 349, panel.get());
     display->setValue(static_cast<float>(page));
     picture.draw(display);
   }
@@ -164,14 +166,17 @@ TEST_F(ControlPictures, VuMeters) {
   const float values[] = {0.0f, 0.3f, 0.6f, 1.0f};
   for (int i = 0; i < 4; ++i) {
     const int y = 10 + 12 * i;
-    auto* in = new VuMeter(Rect(10, y, 134, y + 6), input.get(), off.get(), 124, VuMeter::kHorizontal);
+    auto* in =
+        new VuMeter(Rect(10, y, 134, y + 6), input.get(), off.get(), 124, VuMeter::kHorizontal);
     in->setValue(values[i]);
     picture.draw(in);
-    auto* out = new VuMeter(Rect(144, y, 268, y + 6), output.get(), off.get(), 124, VuMeter::kHorizontal);
+    auto* out =
+        new VuMeter(Rect(144, y, 268, y + 6), output.get(), off.get(), 124, VuMeter::kHorizontal);
     out->setValue(values[i]);
     picture.draw(out);
   }
-  auto* falling = new VuMeter(Rect(10, 70, 134, 76), output.get(), off.get(), 124, VuMeter::kHorizontal);
+  auto* falling =
+      new VuMeter(Rect(10, 70, 134, 76), output.get(), off.get(), 124, VuMeter::kHorizontal);
   falling->setFallStep(0.1f);
   falling->setValue(1.0f);
   falling->draw(picture.context());

@@ -1,4 +1,4 @@
-// The control base (dirty rules, the background it holds, clamping, leaving the frame), the
+// The control base (dirty rules, the background it holds, leaving the frame), the
 // on/off button and the film-strip display.
 #include <gtest/gtest.h>
 
@@ -33,22 +33,6 @@ TEST(ControlDirtyRules, DirtyWhileTheValueDiffersFromTheOneLastDrawn) {
   control->setDirty(true);
   EXPECT_EQ(control->getOldValue(), 0.0f);
   EXPECT_TRUE(control->isDirty());
-  control->release();
-}
-
-TEST(ControlValue, StoredPlainlyAndClampedOnlyOnRequest) {
-  auto* control = new OnOffButton(Rect(0, 0, 10, 10), nullptr, 3, nullptr);
-  control->setMin(-1.0f);
-  control->setMax(2.0f);
-  control->setValue(5.0f);
-  EXPECT_EQ(control->getValue(), 5.0f);
-  control->clampValue();
-  EXPECT_EQ(control->getValue(), 2.0f);
-  control->setValue(-7.0f);
-  control->clampValue();
-  EXPECT_EQ(control->getValue(), -1.0f);
-  control->setTag(4097);
-  EXPECT_EQ(control->getTag(), 4097);
   control->release();
 }
 

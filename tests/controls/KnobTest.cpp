@@ -66,7 +66,7 @@ TEST(KnobGeometry, TheDeadZoneBelowTheCentreGivesTheNearerEnd) {
 
 TEST(KnobGeometry, ACounterClockwiseSweepMirrorsTheDefault) {
   Knob* knob = rimKnob();
-  knob->setSweepStart(-kPi / 4.0f);     // lower right
+  knob->setSweepStart(-kPi / 4.0f);  // lower right
   knob->setSweepAngle(3.0f * kPi / 2.0f);
   EXPECT_NEAR(knob->valueAtPoint(Point(44, 22)), 1.0f / 6.0f, 1e-5f);
   EXPECT_NEAR(knob->valueAtPoint(Point(0, 22)), 5.0f / 6.0f, 1e-5f);
@@ -80,7 +80,8 @@ TEST(KnobGeometry, ACounterClockwiseSweepMirrorsTheDefault) {
 TEST(KnobGeometry, SweepSettersMarkDirtyAndAHandleBitmapSetsTheInset) {
   HeldBitmap handle(901);  // a test strip; its width decides the inset
   auto* knob = new Knob(Rect(0, 0, 44, 44), nullptr, 0, nullptr, handle.get());
-  EXPECT_EQ(knob->getInset(), static_cast<int32_t>(static_cast<float>(handle->getWidth()) * 0.5f + 2.5f));
+  EXPECT_EQ(knob->getInset(),
+            static_cast<int32_t>(static_cast<float>(handle->getWidth()) * 0.5f + 2.5f));
   EXPECT_EQ(handle->getRefCount(), 2);
   knob->setDirty(false);
   knob->setSweepAngle(-kPi);
@@ -247,8 +248,8 @@ TEST_F(KnobDrag, TheHostClosingTheEditorDuringTheDragEndsItWithItsEndEdit) {
 class AnimatedKnobFrames : public ::testing::Test {
  protected:
   // The lookahead knob's strip: 37 frames of 44 x 34.
-  AnimatedKnobFrames() : strip(113), knob(new AnimatedKnob(Rect(0, 0, 44, 34), nullptr, 0, 37, 34,
-                                                           strip.get())) {}
+  AnimatedKnobFrames()
+      : strip(113), knob(new AnimatedKnob(Rect(0, 0, 44, 34), nullptr, 0, 37, 34, strip.get())) {}
   ~AnimatedKnobFrames() override { knob->release(); }
   // The knob drawn at a value equals the strip drawn from offset.
   void expectFrame(float value, int offset) {
@@ -269,7 +270,7 @@ TEST_F(AnimatedKnobFrames, ValueChoosesTheFrameAtOrBelowItsPosition) {
   expectFrame(0.0f, 0);
   expectFrame(-0.5f, 0);
   expectFrame(0.5f, 612);
-  expectFrame(0.51f, 612);    // 624 lies inside frame 18
+  expectFrame(0.51f, 612);  // 624 lies inside frame 18
   expectFrame(0.53f, 612 + 34);
   expectFrame(1.0f, 1224);
   expectFrame(0.999f, 1190);  // not rounded up

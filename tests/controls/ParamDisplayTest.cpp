@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "ControlTestSupport.h"
 #include "gui/ParamDisplay.h"
@@ -106,10 +107,10 @@ TEST(ParamDisplayBox, ThreeDFramesColourTheirEdgesAndTheBackgroundFirstStyleWins
     Color topLeft;
     Color bottomRight;
   };
-  for (const Case& c : {Case{ParamDisplay::kFrameBackTopLeft, kBlue, kRed},
-                        Case{ParamDisplay::kFrameFrameTopLeft, kRed, kBlue},
-                        Case{ParamDisplay::kFrameBackTopLeft | ParamDisplay::kFrameFrameTopLeft,
-                             kBlue, kRed}}) {
+  for (const Case& c :
+       {Case{ParamDisplay::kFrameBackTopLeft, kBlue, kRed},
+        Case{ParamDisplay::kFrameFrameTopLeft, kRed, kBlue},
+        Case{ParamDisplay::kFrameBackTopLeft | ParamDisplay::kFrameFrameTopLeft, kBlue, kRed}}) {
     Canvas canvas(60, 24, kMagenta);
     ParamDisplay* display = newDisplay(c.style | ParamDisplay::kNoText);
     display->draw(&canvas.context());
@@ -159,53 +160,56 @@ TEST(ParamDisplayStyles, NoDrawNeverDrawsButStillClearsTheDirtyFlag) {
 }
 
 TEST(ParamDisplaySetters, OnlyChangesMarkDirtyAndColoursCompareOnRedGreenBlue) {
-  auto* display = new ParamDisplay(kBox);
-  auto clean = [display] { display->setDirty(false); };
-  auto expectDirty = [display](bool dirty, const char* what) {
-    EXPECT_EQ(display->isDirty(), dirty) << what;
-    display->setDirty(false);
+  auto* d = new ParamDisplay(kBox);
+  // Each setter with the setting the display has already (the colours with another fourth
+  // byte), then with a new one.
+  struct Setter {
+    const char* name;
+    std::function<void()> same;
+    std::function<void()> changed;
   };
-  clean();
-  display->setFontColor(Color{255, 255, 255, 9});  // white already; the fourth byte differs
-  expectDirty(false, "same font colour");
-  display->setFontColor(kYellow);
-  expectDirty(true, "new font colour");
-  display->setBackgroundColor(Color{0, 0, 0, 1});
-  expectDirty(false, "same background colour");
-  display->setBackgroundColor(kGrey);
-  expectDirty(true, "new background colour");
-  display->setFrameColor(Color{0, 0, 0, 255});
-  expectDirty(false, "same frame colour");
-  display->setFrameColor(kWhite);
-  expectDirty(true, "new frame colour");
-  display->setShadowColor(Color{255, 0, 0, 4});
-  expectDirty(false, "same shadow colour");
-  display->setShadowColor(kBlue);
-  expectDirty(true, "new shadow colour");
-  display->setFont(3);
-  expectDirty(false, "same font");
-  display->setFont(6);
-  expectDirty(true, "new font");
-  display->setAlignment(1);
-  expectDirty(false, "same alignment");
-  display->setAlignment(2);
-  expectDirty(true, "new alignment");
-  display->setStyle(0);
-  expectDirty(false, "same style");
-  display->setStyle(ParamDisplay::kShadowText);
-  expectDirty(true, "new style");
-  display->setTextStyle(0);
-  expectDirty(false, "same text style");
-  display->setTextStyle(kBoldFace);
-  expectDirty(true, "new text style");
+  const Setter setters[] = {
+      {"font colour",
+       [d] {
+         d->setFontColor({255, 255, 255, 9});
+       },
+       [d] { d->setFontColor(kYellow); }},
+      {"background colour",
+       [d] {
+         d->setBackgroundColor({0, 0, 0, 1});
+       },
+       [d] { d->setBackgroundColor(kGrey); }},
+      {"frame colour",
+       [d] {
+         d->setFrameColor({0, 0, 0, 255});
+       },
+       [d] { d->setFrameColor(kWhite); }},
+      {"shadow colour",
+       [d] {
+         d->setShadowColor({255, 0, 0, 4});
+       },
+       [d] { d->setShadowColor(kBlue); }},
+      {"font", [d] { d->setFont(3); }, [d] { d->setFont(6); }},
+      {"alignment", [d] { d->setAlignment(1); }, [d] { d->setAlignment(2); }},
+      {"style", [d] { d->setStyle(0); }, [d] { d->setStyle(ParamDisplay::kShadowText); }},
+      {"text style", [d] { d->setTextStyle(0); }, [d] { d->setTextStyle(kBoldFace); }},
+  };
+  for (const Setter& setter : setters) {
+    d->setDirty(false);
+    setter.same();
+    EXPECT_FALSE(d->isDirty()) << "same " << setter.name;
+    setter.changed();
+    EXPECT_TRUE(d->isDirty()) << "new " << setter.name;
+  }
   // These store silently.
-  display->setBackgroundOffset(Point(3, 4));
-  display->setTextTransparent(false);
-  display->setFormatter(plainText);
-  display->setThirdFormatter(plainText);
-  expectDirty(false, "silent setters");
-  EXPECT_EQ(display->getThirdFormatter(), &plainText);
-  display->release();
+  d->setDirty(false);
+  d->setBackgroundOffset(Point(3, 4));
+  d->setTextTransparent(false);
+  d->setFormatter(plainText);
+  d->setThirdFormatter(plainText);
+  EXPECT_FALSE(d->isDirty());
+  EXPECT_EQ(d->getThirdFormatter(), &plainText);
+  d->release();
 }
 
 }  // namespace
