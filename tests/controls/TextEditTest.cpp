@@ -159,6 +159,15 @@ TEST_F(TextEditing, TheFieldAsksTheFrameForTheControlsColours) {
   platform::selectImage(surface, previous);
   platform::deleteImage(image);
   platform::deleteMemorySurface(surface);
+#ifdef _WIN32
+  // The real field paints itself with them.
+  platform::testhost::processMessages();
+  platform::SurfaceRef painted = platform::acquireWindowSurface(field());
+  platform::ColorRef corner = 0;
+  platform::readPixels(painted, 1, 1, 1, 1, &corner);
+  platform::releaseWindowSurface(field(), painted);
+  EXPECT_EQ(corner, testing::rgb(kBlue));
+#endif
   testuser::pressReturn(field());
   // Closed: no colours to give.
   EXPECT_EQ(handler->windowEditFieldColors(nullptr), nullptr);

@@ -144,8 +144,14 @@ void press(WindowRef window, Position client, int buttons, const std::vector<Inp
   if (hwnd == nullptr || !GetWindowRect(hwnd, &bounds)) return;
   pendingMoves.assign(moves.begin(), moves.end());
   apply(Input{buttons, Position{bounds.left + client.x, bounds.top + client.y}});
-  // The system queued the button-down message for the window under the cursor; handling it runs
+  // The system queues the button-down message for the window under the cursor; handling it runs
   // the control's loop, during which the test host's idle plays the moves.
+  MSG message;
+  const DWORD start = GetTickCount();
+  while (!PeekMessageA(&message, nullptr, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK, PM_NOREMOVE) &&
+         GetTickCount() - start < kInputTimeoutMs) {
+    Sleep(1);
+  }
   testhost::processMessages();
   pendingMoves.clear();
   apply(Input{0, cursorNow()});
