@@ -1,9 +1,15 @@
 #include "shell/EditorFactory.h"
 
+#include <new>
+
+#include "editor/KestraneEditor.h"
+
 namespace kestrane {
 
-// The editor is not part of this build yet: the effect runs without one, so the record's
-// effFlagsHasEditor stays clear and the editor requests answer 0.
-CreatedEditor createEditor(AudioEffect*) { return {}; }
+CreatedEditor createEditor(AudioEffect* effect) {
+  auto* editor = new (std::nothrow) KestraneEditor(effect);
+  if (editor == nullptr) return {nullptr, true, nullptr};
+  return {editor, false, &editor->meterSlots()};
+}
 
 }  // namespace kestrane

@@ -8,6 +8,7 @@
 namespace kestrane {
 
 class AudioEffect;
+struct MeterSlots;
 
 // How the effect hands a parameter change to its editor. KestraneEditor implements it (its
 // setParameter overrides this and the toolkit editor base's slot at once).
@@ -25,6 +26,8 @@ struct CreatedEditor {
   EditorParameterSink* parameterSink = nullptr;
   // True only when an editor should exist but could not be allocated.
   bool failed = false;
+  // The editor's meter slots, which the effect attaches to its engine; null without an editor.
+  MeterSlots* meters = nullptr;
 };
 
 // Creates the editor for effect without opening a window. The editor's constructor registers

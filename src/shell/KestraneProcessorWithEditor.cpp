@@ -11,9 +11,14 @@ KestraneProcessorWithEditor::KestraneProcessorWithEditor(audioMasterCallback hos
   const CreatedEditor created = createEditor(this);
   editorSink = created.parameterSink;
   if (created.failed) editorCreationFailed = true;
+  // From now on every processed block leaves its meter readings in the editor's slots.
+  if (engine && created.meters != nullptr) engine->attachMeters(created.meters);
 }
 
-KestraneProcessorWithEditor::~KestraneProcessorWithEditor() = default;
+KestraneProcessorWithEditor::~KestraneProcessorWithEditor() {
+  // The engine stops writing into the editor's slots before either goes.
+  if (engine) engine->attachMeters(nullptr);
+}
 
 void KestraneProcessorWithEditor::setParameter(int32_t index, float value) {
   KestraneProcessor::setParameter(index, value);

@@ -1,0 +1,73 @@
+// The editor's readouts as text: what each readout shows for a normalised parameter value, and
+// which value a text typed into a readout stands for. Also the step a value selects, shared with
+// the curve views and the crossover menus. Pure functions of their arguments; any thread.
+//
+// Steps are computed exactly as the engine computes them (the product formed in double
+// precision from the stored float, clamped to the table), so a readout always names the step
+// the audio runs with:
+//   - thresholds and the lookahead take the step at or below the product (truncation);
+//   - every other quantity (gains, ratios, times, crossover steps) the nearest step, halves up.
+// A value outside 0..1, or NaN, reads as the nearest end of the range.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kestrane::readout {
+
+// Texts are short: every text below fits this many bytes with its terminator.
+constexpr std::size_t kTextBytes = 16;
+
+// The nearest of the steps 0..last for v (round(v x last), halves up).
+int32_t nearestStep(float v, int32_t last);
+// The step at or below v x last, limited to 0..last.
+int32_t stepAtOrBelow(float v, int32_t last);
+
+// --- Values as the readouts show them ----------------------------------------------------------
+
+// Whole milliseconds, 0..100 ("37").
+void lookaheadText(float v, char* text);
+// Tenths of a dB from -25.0 to 25.0 ("-0.5", "12.5"), or "-inf" for the lowest step.
+void gainText(float v, char* text);
+// Whole dB, -40..0.
+void compressorThresholdText(float v, char* text);
+// Whole dB, -50..0, or "-inf" for the lowest step (the expander off).
+void expanderThresholdText(float v, char* text);
+// "1.5:1" .. "10:1", "inf:1" on the compressor page; "1:1.5" .. "1:inf" on the expander page.
+void ratioText(float v, bool expanderPage, char* text);
+// Milliseconds: "0.5" .. "9.5", then whole "10" .. "100".
+void attackText(float v, char* text);
+// Seconds with two decimals: "0.05" .. "5.00".
+void releaseText(float v, char* text);
+
+// --- Curve values ------------------------------------------------------------------------------
+
+int32_t compressorThresholdDb(float v);  // -40..0
+int32_t expanderThresholdDb(float v);    // -51..0; -51 is "-inf"
+int32_t ratioTenths(float v);            // RatioSteps entry: 10 (1:1) .. 500 (inf)
+
+// --- Typed texts back to values (0..1) ---------------------------------------------------------
+//
+// Numbers are read as sign, digits, at most one decimal point and more digits; reading stops at
+// the first other character, and a text that does not start with a number reads as 0. The point
+// counts only within the first 8 characters. Digits beyond the readout's resolution are cut
+// toward zero. The resulting value always selects the step that was typed (or the nearest one
+// that exists).
+
+// A whole number of milliseconds.
+float lookaheadFromText(const char* text);
+// Tenths of a dB; "-inf" or "inf" (an 'i' as first or second character) gives the lowest step.
+float gainFromText(const char* text);
+// Whole dB.
+float compressorThresholdFromText(const char* text);
+// Whole dB; "-inf" or "inf" gives the lowest step.
+float expanderThresholdFromText(const char* text);
+// The ratio in tenths, as "4.4", "4.4:1" (compressor page) or "1:4.4" (expander page); a text
+// beginning with 'i' is the infinite ratio. The nearest entry of the ratio table, ties upwards.
+float ratioFromText(const char* text, bool expanderPage);
+// Milliseconds in tenths; the nearest entry of the attack table, ties upwards.
+float attackFromText(const char* text);
+// Seconds in hundredths; the nearest entry of the release table, ties upwards.
+float releaseFromText(const char* text);
+
+}  // namespace kestrane::readout
