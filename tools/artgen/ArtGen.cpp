@@ -135,7 +135,8 @@ void meterScale(Image& img, double tickTop, double numberBaseline, bool ticksDow
 // --- Page panel (bitmap 110): the band knob area in one tint --------------------------------
 
 const char* const kColumnCaptions[4] = {"THRESHOLD", "RATIO", "ATTACK", "RELEASE"};
-const char* const kColumnUnits[4] = {"dB", ": 1", "ms", "s"};
+// The ratio readout writes its own notation ("4.0:1", "1:2.0"), so its column has no unit.
+const char* const kColumnUnits[4] = {"dB", "", "ms", "s"};
 
 void drawPanelFrame(Image& img, int frameTop, const Tint& tint) {
   const Box panel = control(Role::PagePanel, -1).rect;
@@ -154,8 +155,10 @@ void drawPanelFrame(Image& img, int frameTop, const Tint& tint) {
       Box local{value.left - panel.left, static_cast<int>(value.top + dy),
                 value.right - panel.left, static_cast<int>(value.bottom + dy)};
       recess(img, local);
-      img.text(kColumnUnits[column], local.right + 3, local.bottom - 2, 7.0, Weight::Regular,
-               mix(tint.caption, kLabel, 0.5));
+      if (*kColumnUnits[column] != '\0') {
+        img.text(kColumnUnits[column], local.right + 3, local.bottom - 2, 7.0, Weight::Regular,
+                 mix(tint.caption, kLabel, 0.5));
+      }
     }
   }
 }
