@@ -25,5 +25,7 @@ struct Command {
 int infoCommand(const std::vector<std::string>& arguments);
 // kestrane render: an audio file (or the built-in demo) through the plug-in.
 int renderCommand(const std::vector<std::string>& arguments);
+// kestrane snapshot: a picture of the opened editor.
+int snapshotCommand(const std::vector<std::string>& arguments);
 
 }  // namespace kestrane::cli

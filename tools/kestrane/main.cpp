@@ -16,6 +16,8 @@ constexpr Command kCommands[] = {
     {"info", "", "print the identity, the 49 parameters and the 16 programs", infoCommand},
     {"render", "[IN OUT] [--program P] [--set NAME=VALUE]... [--block N]",
      "process an audio file (no files: the demo, into out/)", renderCommand},
+    {"snapshot", "OUT.png [--page compressor|expander] [--program N|NAME] [--signal]",
+     "draw the opened editor into a PNG picture", snapshotCommand},
 };
 
 void printUsage(std::FILE* out) {
