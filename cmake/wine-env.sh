@@ -141,6 +141,9 @@ kestrane_wine_exec() {
   local rc=${PIPESTATUS[0]}
   if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
     echo "$kestrane_wine_name: stopped $1 after $limit s" >&2
+  elif [ "$rc" != 0 ]; then
+    # CTest does not show exit codes, and a program that dies early loses its buffered output.
+    echo "$kestrane_wine_name: $(basename "$1") exited with code $rc" >&2
   fi
   return "$rc"
 }

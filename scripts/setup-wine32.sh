@@ -110,8 +110,8 @@ int main(void) {
   return 42;
 }
 EOF
-i686-w64-mingw32-gcc -O1 -o "$tmp/probe.exe" "$tmp/probe.c" \
-  || fail "i686-w64-mingw32-gcc cannot build the probe (scripts/install-deps.sh)"
+i686-w64-mingw32-gcc-posix -O1 -o "$tmp/probe.exe" "$tmp/probe.c" \
+  || fail "i686-w64-mingw32-gcc-posix cannot build the probe (scripts/install-deps.sh)"
 start=$(date +%s)
 out=$("$here/../cmake/wine32-run.sh" "$tmp/probe.exe")
 rc=$?

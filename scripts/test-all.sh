@@ -97,7 +97,8 @@ step() { # log command...
 ctest_counts() { # log ctest-arguments...
   local log=$1
   shift
-  ctest "$@" --output-on-failure -j "$jobs" > "$log" 2>&1
+  # A failing test shows at most 16 kB of its output (some compare whole files).
+  ctest "$@" --output-on-failure --test-output-size-failed 16384 -j "$jobs" > "$log" 2>&1
   local rc=$?
   grep -vE '^ +Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed ' "$log" \
     | grep -vE '^(Internal ctest changing|Test project )' | sed 's/^/   /'
@@ -153,7 +154,7 @@ for s in "${stages[@]}"; do
     win32)
       # Where 32-bit programs cannot run, say so once and run what needs no wine.
       if why=$("$repo/scripts/setup-wine32.sh" 2>&1); then
-        echo "   $why"
+        echo "   $(tail -n 1 <<< "$why")"
         stage win32
       else
         why=$(tail -n 1 <<< "$why")
