@@ -54,6 +54,14 @@ kestrane_wine_init() {
   unset DISPLAY WAYLAND_DISPLAY
 }
 
+# The runners' one argument check: a program to run.
+kestrane_wine_usage() {
+  if [ $# -lt 1 ]; then
+    echo "usage: $kestrane_wine_name.sh program.exe [arguments...]" >&2
+    exit 2
+  fi
+}
+
 # The wine loader and its version, or "" when this machine cannot run it (missing, or a 32-bit
 # loader on a kernel that neither runs i386 programs itself nor hands them to qemu-i386).
 kestrane_wine_version() {

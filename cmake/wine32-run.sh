@@ -10,10 +10,7 @@
 set -uo pipefail
 source "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/wine-env.sh"
 kestrane_wine_init 32
-if [ $# -lt 1 ]; then
-  echo "usage: $0 program.exe [arguments...]" >&2
-  exit 2
-fi
+kestrane_wine_usage "$@"
 if reason=$(kestrane_wine32_why_not); then
   echo "wine32-run: skipped $(basename "$1"): $reason" >&2
   exit 77

@@ -6,10 +6,7 @@
 set -uo pipefail
 source "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/wine-env.sh"
 kestrane_wine_init 64
-if [ $# -lt 1 ]; then
-  echo "usage: $0 program.exe [arguments...]" >&2
-  exit 2
-fi
+kestrane_wine_usage "$@"
 kestrane_wine_version > /dev/null \
-  || kestrane_wine_die "$kestrane_wine_loader is missing or cannot run (scripts/install-deps.sh installs wine64)"
+  || kestrane_wine_die "$kestrane_wine_loader is missing or cannot run (scripts/install-deps.sh)"
 kestrane_wine_exec "$@"
