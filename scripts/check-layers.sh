@@ -24,12 +24,16 @@ violations() {
   fi
 }
 
-windows_headers='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](windows|win[a-z0-9]*|ole[a-z0-9]*|obj[a-z]+|unknwn|shl[a-z]+|shellapi|shobjidl|commctrl|commdlg|mmsystem|dwmapi|uxtheme)\.h[>"]'
-violations "Windows headers outside src/platform/win32" "$windows_headers" --exclude-dir=win32 .
-violations "params includes another layer" '#[[:space:]]*include[[:space:]]*"(engine|shell|gui|editor|platform)/' params
-violations "engine includes a layer above it" '#[[:space:]]*include[[:space:]]*"(shell|gui|editor|platform)/' engine
-violations "platform includes a layer above it" '#[[:space:]]*include[[:space:]]*"(params|engine|shell|gui|editor)/' platform
-violations "the toolkit includes the editor" '#[[:space:]]*include[[:space:]]*"editor/' gui
+include='^[[:space:]]*#[[:space:]]*include[[:space:]]*'
+system='(windows|win[a-z0-9]*|ole[a-z0-9]*|obj[a-z]+|unknwn|shl[a-z]+|shellapi|shobjidl'
+system+='|commctrl|commdlg|mmsystem|dwmapi|uxtheme)'
+violations "Windows headers outside src/platform/win32" "$include[<\"]$system\.h[>\"]" \
+  --exclude-dir=win32 .
+violations "params includes another layer" "$include\"(engine|shell|gui|editor|platform)/" params
+violations "engine includes a layer above it" "$include\"(shell|gui|editor|platform)/" engine
+violations "platform includes a layer above it" "$include\"(params|engine|shell|gui|editor)/" \
+  platform
+violations "the toolkit includes the editor" "$include\"editor/" gui
 
 [ "$failed" = 0 ] && echo "ok: layering holds"
 exit "$failed"

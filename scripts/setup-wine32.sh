@@ -59,7 +59,8 @@ mount_binfmt() {
 }
 
 register_qemu() {
-  [ -x /usr/bin/qemu-i386 ] || fail "qemu-i386 is not installed (qemu-user; scripts/install-deps.sh)"
+  [ -x /usr/bin/qemu-i386 ] \
+    || fail "qemu-i386 is not installed (qemu-user; scripts/install-deps.sh)"
   [ -f "$qemu_conf" ] || fail "$qemu_conf is missing (qemu-user-binfmt)"
   need_root "$1"
   mount_binfmt
@@ -83,7 +84,8 @@ if [ "$mode" = --remove-qemu ]; then
   exit 0
 fi
 
-[ -x "$kestrane_wine_loader" ] || fail "the 32-bit wine loader is not installed (wine32:i386; scripts/install-deps.sh)"
+[ -x "$kestrane_wine_loader" ] \
+  || fail "the 32-bit wine loader is not installed (wine32:i386; scripts/install-deps.sh)"
 
 if [ "$mode" = --force-qemu ]; then
   kestrane_qemu_i386_registered || register_qemu "--force-qemu"

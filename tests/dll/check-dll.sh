@@ -59,7 +59,8 @@ case "$check" in
     want=${4:?the expected file format}
     got=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
     [ "$got" = "$want" ] || fail "$dll is '$got', wanted '$want'"
-    grep -q '^[[:space:]]*DLL$' <<< "$headers" || fail "$dll is not marked as a DLL in its characteristics"
+    grep -q '^[[:space:]]*DLL$' <<< "$headers" \
+      || fail "$dll is not marked as a DLL in its characteristics"
     echo "ok: $(basename "$dll") is a $got DLL"
     ;;
   exports)
