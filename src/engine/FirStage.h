@@ -16,11 +16,19 @@
 #include <cstdint>
 
 #include "engine/CrossoverKernels.h"
+#include "engine/SimdLevel.h"
 
 namespace kestrane {
 
 inline constexpr int32_t FirHistoryLength = 4096;  // power of two, > 54 * 72 = 3888
 inline constexpr int32_t FirHistoryMask = FirHistoryLength - 1;
+// Each channel's ring is stored twice in a row: slot i at i and again at i + 4096. The taps of
+// any output, and the outputs of any short run, then read one contiguous piece of memory
+// however the ring wraps.
+inline constexpr int32_t FirMirroredLength = 2 * FirHistoryLength;
+// Samples of magnitude below this (-2^30 <= x < 2^30) are "calm": two of them add up in 32
+// bits without wrapping, which lets the symmetric taps be folded (see runPass).
+inline constexpr int32_t FirCalmLimit = INT32_C(1) << 30;
 
 // One sample's two outputs, Q23.
 struct FirOutput {
@@ -40,8 +48,9 @@ struct FirPassBuffers {
 struct FirStage {
   // The converted record in use (crossoverKernels().records[...]).
   KernelRecord kernel{};
-  // Input history, left and right, indexed by writePos - j * spacing (mod 4096).
-  std::array<std::array<int32_t, FirHistoryLength>, 2> history{};
+  // Input history, left and right, indexed by writePos - j * spacing (mod 4096); mirrored:
+  // history[c][i] == history[c][i + 4096] for every slot i.
+  std::array<std::array<int32_t, FirMirroredLength>, 2> history{};
   int32_t spacing = 1;   // L: samples between taps
   int32_t gain = 0;      // G: output gain, Q31
   int32_t delay = 0;     // 27 * L - 1: group delay in samples
@@ -50,6 +59,13 @@ struct FirStage {
   // The double integrator per channel; two's-complement 64-bit sums.
   std::array<int64_t, 2> integ1{};
   std::array<int64_t, 2> integ2{};
+  // Per channel, how many of the newest samples in a row are calm (counted up to 4096). Kept
+  // by every writer of the history; the fast passes fold the taps only while the whole tap
+  // span is calm.
+  std::array<int32_t, 2> calmRun{FirHistoryLength, FirHistoryLength};
+  // The instruction set runPass() uses; the processor's best when the stage is built. May be
+  // set to any level simdLevelSupported() allows (tests compare the levels).
+  SimdLevel simd = detectedSimdLevel();
 
   // Copies a converted record (crossoverKernels().records[...]), derives spacing, gain, scale
   // and delay from it and clears the state. Not for the audio thread's time budget: it clears
@@ -59,9 +75,20 @@ struct FirStage {
   // Zeroes the history rings, both integrators of both channels and the write position.
   void clear() noexcept;
 
+  // Stores x (Q23) as channel c's sample at ring slot `slot`, in both copies of the mirrored
+  // ring, and counts it into calmRun. Every writer of the history goes through here or keeps
+  // the same two invariants.
+  void store(int32_t channel, int32_t slot, int32_t x) noexcept;
+
   // One filter over a block of one channel pair: input[c][i] in, low[c][i] and high[c][i] out for
   // i < frames, exactly as `frames` calls of step(0, ...), step(1, ...), advance() would give.
   // This is the entry the block processing calls, once per stage and block.
+  //
+  // How it is fast and still exact: the block runs in chunks; a chunk's inputs are stored
+  // first, then its tap sums are formed from contiguous (mirrored) history, with the taps'
+  // symmetry folded in where that stays exact, then the double integrator and the outputs
+  // follow as running sums. Every sum is taken modulo 2^64 like the reference's, and sums
+  // modulo 2^64 do not depend on the order of their terms, so the bits are the reference's.
   void runPass(const FirPassBuffers& buffers, int32_t frames) noexcept;
 
   // The plain scalar pass that defines runPass()'s result bit for bit. A faster runPass()
