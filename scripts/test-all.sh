@@ -160,6 +160,7 @@ for s in "${stages[@]}"; do
         why=$(tail -n 1 <<< "$why")
         echo "win32: skipped the 32-bit run under wine: ${why#setup-wine32: }"
         stage win32 -L '^dll$'
+        record win32-wine 0 0 1 "skipped: ${why#setup-wine32: }"
       fi
       ;;
     *) stage "$s" ;;
