@@ -1,5 +1,9 @@
 #include "engine/BandPath.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "engine/BlockKernels.h"
 #include "engine/SampleConversion.h"
 
 namespace kestrane {
@@ -86,6 +90,198 @@ void runBandPathReference(BandPathState& s, const EngineCoefficients& c,
     for (int32_t ch = 0; ch < 2; ++ch) {
       peaks.output[ch] = maxU(peaks.output[ch], magnitude(sum[ch]));
       output[ch][i] = q23ToFloat(sum[ch]);
+    }
+  }
+}
+
+// --- The fast band path ----------------------------------------------------------------------
+
+namespace {
+
+// count samples of a ring from slot `start` on (wrapping) into dst; count <= Length.
+template <std::size_t Length>
+void copyFromRing(const std::array<int32_t, Length>& ring, int32_t start, int32_t count,
+                  int32_t* dst) noexcept {
+  const int32_t first = std::min(count, static_cast<int32_t>(Length) - start);
+  std::memcpy(dst, ring.data() + start, static_cast<std::size_t>(first) * sizeof(int32_t));
+  std::memcpy(dst + first, ring.data(), static_cast<std::size_t>(count - first) * sizeof(int32_t));
+}
+
+template <std::size_t Length>
+void copyToRing(std::array<int32_t, Length>& ring, int32_t start, const int32_t* src,
+                int32_t count) noexcept {
+  const int32_t first = std::min(count, static_cast<int32_t>(Length) - start);
+  std::memcpy(ring.data() + start, src, static_cast<std::size_t>(first) * sizeof(int32_t));
+  std::memcpy(ring.data(), src + first, static_cast<std::size_t>(count - first) * sizeof(int32_t));
+}
+
+// A delay line over a stretch of n samples, as the reference runs it sample by sample (write
+// the sample at pos + i, then read slot pos + i - delay), for 0 <= delay < Length and
+// n <= Length: sample i comes out as the one written `delay` samples before it, which is
+// src[i - delay] when that lies in this stretch and otherwise a slot the stretch has not yet
+// overwritten (it would need delay >= Length). Afterwards the ring holds what the reference
+// leaves in it.
+template <std::size_t Length>
+void delayThroughRing(std::array<int32_t, Length>& ring, int32_t pos, int32_t delay,
+                      const int32_t* src, int32_t n, int32_t* dst) noexcept {
+  constexpr int32_t mask = static_cast<int32_t>(Length) - 1;
+  const int32_t fromRing = std::min(delay, n);
+  copyFromRing(ring, (pos - delay) & mask, fromRing, dst);
+  std::memcpy(dst + fromRing, src, static_cast<std::size_t>(n - fromRing) * sizeof(int32_t));
+  copyToRing(ring, pos, src, n);
+}
+
+// The detector and smoother of the four bands over n samples, as the reference runs them:
+// per sample the phase moves on and the detector input is captured; every fourth sample
+// the gain computer runs; every sample the smoother gives the band's gain.
+//
+// The smoother's step g = mulQ23(keep, g) + mulQ23(take, target) has a second term that
+// changes only when the gain computer runs, so it is formed there once ("pull"). The gains
+// and weights stay in locals between gain-computer runs; the gain computer reads currentGain,
+// which equals smoothedGain after every smoother step.
+void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTables& tables,
+                 BandPathScratch& w, int32_t n) noexcept {
+  int32_t keep[kNumBands], pull[kNumBands], smoothed[kNumBands];
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    const BandDynamics& d = s.dynamics[b];
+    keep[b] = d.activeKeep;
+    pull[b] = mulQ23(d.activeTake, d.targetGain);
+    smoothed[b] = d.smoothedGain;
+  }
+  int32_t phase = s.subBlockPhase;
+  for (int32_t i = 0; i < n; ++i) {
+    phase = (phase + 1) & 3;
+    for (int32_t b = 0; b < kNumBands; ++b) s.dynamics[b].peakSlots[phase] = w.detector[b][i];
+    if (phase == 0) {
+      for (int32_t b = 0; b < kNumBands; ++b) {
+        BandDynamics& d = s.dynamics[b];
+        if (i > 0) d.currentGain = smoothed[b];
+        runGainComputer(d, c.band[b], c.detectorKeep, c.holdSteps, tables);
+        keep[b] = d.activeKeep;
+        pull[b] = mulQ23(d.activeTake, d.targetGain);
+      }
+    }
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      smoothed[b] = wrapAdd(mulQ23(keep[b], smoothed[b]), pull[b]);
+      w.gain[b][i] = smoothed[b];
+    }
+  }
+  s.subBlockPhase = phase;
+  if (n > 0) {
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      s.dynamics[b].smoothedGain = smoothed[b];
+      s.dynamics[b].currentGain = smoothed[b];
+    }
+  }
+}
+
+void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTables& tables,
+                const BandSplit& split, const std::array<float*, 2>& output, int32_t n,
+                BlockPeaks& peaks, BandPathScratch& w, SimdLevel level) noexcept {
+  // The four bands, time-aligned: LF and LMF wait behind FIR2 and FIR3.
+  std::array<std::array<const int32_t*, 2>, kNumBands> band;
+  for (std::size_t ch = 0; ch < 2; ++ch) {
+    delayThroughRing(s.alignLF[ch], s.alignPosLF, s.alignDelayLF, split.lowFir1[ch], n,
+                     w.aligned[0][ch].data());
+    delayThroughRing(s.alignLMF[ch], s.alignPosLMF, s.alignDelayLMF, split.lowFir2[ch], n,
+                     w.aligned[1][ch].data());
+    band[BandLF][ch] = w.aligned[0][ch].data();
+    band[BandLMF][ch] = w.aligned[1][ch].data();
+    band[BandHMF][ch] = split.lowFir3[ch];
+    band[BandHF][ch] = split.highFir3[ch];
+  }
+  s.alignPosLF = (s.alignPosLF + n) & (AlignLength - 1);
+  s.alignPosLMF = (s.alignPosLMF + n) & (AlignLength - 1);
+
+  // The audio goes through the lookahead rings (with no lookahead it comes straight out).
+  BandMix mix;
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    for (std::size_t ch = 0; ch < 2; ++ch) {
+      int32_t* delayed = w.delayed[b][ch].data();
+      delayThroughRing(s.lookahead[b][ch], s.lookaheadPos, c.lookaheadSamples, band[b][ch], n,
+                       delayed);
+      mix.band[b][ch] = c.lookaheadSamples == 0 ? band[b][ch] : delayed;
+    }
+  }
+  s.lookaheadPos = (s.lookaheadPos + n) & (LookaheadLength - 1);
+
+  // Stereo-linked detector input: the larger channel magnitude of the undelayed band.
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    const int32_t* left = band[b][0];
+    const int32_t* right = band[b][1];
+    int32_t* detector = w.detector[b].data();
+    uint32_t bandLevel = peaks.bandLevel[b];
+    for (int32_t i = 0; i < n; ++i) {
+      const uint32_t m = maxU(magnitude(left[i]), magnitude(right[i]));
+      detector[i] = static_cast<int32_t>(m);
+      bandLevel = maxU(bandLevel, m);
+    }
+    peaks.bandLevel[b] = bandLevel;
+  }
+
+  runDynamics(s, c, tables, w, n);
+
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    mix.gain[b] = w.gain[b].data();
+    mix.makeup[b] = c.band[b].makeupGain;
+  }
+  mix.output = output;
+  mix.frames = n;
+  if (level == SimdLevel::Avx2) {
+    mixBandsAvx2(mix, peaks);
+  } else {
+    mixBandsPortable(mix, peaks);
+  }
+}
+
+}  // namespace
+
+void runBandPath(BandPathState& state, const EngineCoefficients& coefficients,
+                 const LookupTables& tables, const BandSplit& split,
+                 const std::array<float*, 2>& output, int32_t frames, BlockPeaks& peaks,
+                 BandPathScratch& scratch, SimdLevel level) noexcept {
+  level = usableSimdLevel(level);
+  for (int32_t done = 0; done < frames;) {
+    const int32_t n = std::min(frames - done, BandPathStretch);
+    BandSplit part;
+    for (std::size_t ch = 0; ch < 2; ++ch) {
+      part.lowFir1[ch] = split.lowFir1[ch] + done;
+      part.lowFir2[ch] = split.lowFir2[ch] + done;
+      part.lowFir3[ch] = split.lowFir3[ch] + done;
+      part.highFir3[ch] = split.highFir3[ch] + done;
+    }
+    runStretch(state, coefficients, tables, part, {output[0] + done, output[1] + done}, n, peaks,
+               scratch, level);
+    done += n;
+  }
+}
+
+// --- Portable block kernels --------------------------------------------------------------------
+
+void floatsToQ23Portable(const float* in, int32_t* out, int32_t frames, uint32_t& peak) noexcept {
+  uint32_t p = peak;
+  for (int32_t i = 0; i < frames; ++i) {
+    out[i] = floatToQ23(in[i]);
+    p = maxU(p, magnitude(out[i]));
+  }
+  peak = p;
+}
+
+void mixBandsPortable(const BandMix& mix, BlockPeaks& peaks) noexcept {
+  for (int32_t i = 0; i < mix.frames; ++i) {
+    int32_t sum[2] = {0, 0};
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      const int32_t gain = mix.gain[b][i];
+      for (std::size_t ch = 0; ch < 2; ++ch) {
+        const int32_t y = mulQ23(mulQ23(mix.band[b][ch][i], mix.makeup[b]), gain);
+        sum[ch] = wrapAdd(sum[ch], y);
+        peaks.bandOutput[b] = maxU(peaks.bandOutput[b], magnitude(y));
+      }
+      peaks.bandGain[b] = maxU(peaks.bandGain[b], static_cast<uint32_t>(gain));
+    }
+    for (std::size_t ch = 0; ch < 2; ++ch) {
+      peaks.output[ch] = maxU(peaks.output[ch], magnitude(sum[ch]));
+      mix.output[ch][i] = q23ToFloat(sum[ch]);
     }
   }
 }

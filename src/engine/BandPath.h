@@ -10,6 +10,7 @@
 #include "engine/Dynamics.h"
 #include "engine/LookupTables.h"
 #include "engine/ParameterMapping.h"
+#include "engine/SimdLevel.h"
 
 namespace kestrane {
 
@@ -63,6 +64,28 @@ void runBandPathReference(BandPathState& state, const EngineCoefficients& coeffi
                           const LookupTables& tables, const BandSplit& split,
                           const std::array<float*, 2>& output, int32_t frames,
                           BlockPeaks& peaks) noexcept;
+
+// Samples the fast band path works on at a time; longer calls run in pieces of this length.
+inline constexpr int32_t BandPathStretch = 512;
+
+// Working arrays of the fast band path. They carry nothing from one call to the next; the
+// owner (the engine) keeps them only so that the audio thread's stack stays small.
+struct BandPathScratch {
+  using Samples = std::array<int32_t, BandPathStretch>;
+  std::array<std::array<Samples, 2>, 2> aligned;           // LF and LMF after alignment
+  std::array<std::array<Samples, 2>, kNumBands> delayed;   // after the lookahead
+  std::array<Samples, kNumBands> detector;                 // max(|left|, |right|) per band
+  std::array<Samples, kNumBands> gain;                     // smoothed gain per band
+};
+
+// The band path as the engine runs it, with the same results, state and peaks as
+// runBandPathReference. Instead of one sample through every step, each step runs over the
+// whole stretch: the delay lines as block copies, the detector inputs, the dynamics (the only
+// part that must go sample by sample), then the gains, sum and output in vectors of `level`.
+void runBandPath(BandPathState& state, const EngineCoefficients& coefficients,
+                 const LookupTables& tables, const BandSplit& split,
+                 const std::array<float*, 2>& output, int32_t frames, BlockPeaks& peaks,
+                 BandPathScratch& scratch, SimdLevel level) noexcept;
 
 // Unsigned magnitude of a Q23 sample (|INT32_MIN| is 2^31).
 inline uint32_t magnitude(int32_t x) noexcept {

@@ -1,5 +1,6 @@
 #include "engine/Engine.h"
 
+#include "engine/BlockKernels.h"
 #include "engine/CrossoverKernels.h"
 #include "engine/SampleConversion.h"
 
@@ -12,7 +13,13 @@ float meterValue(const LookupTables& tables, uint32_t reading) noexcept {
   return static_cast<float>(1.0 + 0.15 * level * (1.0 / 8388608.0));
 }
 
-Engine::Engine() noexcept : tables_(lookupTables()) { crossoverKernels(); }
+Engine::Engine() noexcept : Engine(detectedSimdLevel()) {}
+
+Engine::Engine(SimdLevel level) noexcept
+    : tables_(lookupTables()), simd_(usableSimdLevel(level)) {
+  crossoverKernels();
+  for (FirStage& stage : fir_) stage.simd = simd_;
+}
 
 // --- Parameter side -----------------------------------------------------------------------------
 
@@ -101,14 +108,9 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
 
   // The whole stretch of input is read before any output is written, so the host may process
   // in place.
-  for (int32_t i = 0; i < frames; ++i) {
-    const int32_t l = floatToQ23(inLeft[i]);
-    const int32_t r = floatToQ23(inRight[i]);
-    s.input[0][i] = l;
-    s.input[1][i] = r;
-    peaks.input[0] = magnitude(l) > peaks.input[0] ? magnitude(l) : peaks.input[0];
-    peaks.input[1] = magnitude(r) > peaks.input[1] ? magnitude(r) : peaks.input[1];
-  }
+  const auto toQ23 = simd_ == SimdLevel::Avx2 ? floatsToQ23Avx2 : floatsToQ23Portable;
+  toQ23(inLeft, s.input[0].data(), frames, peaks.input[0]);
+  toQ23(inRight, s.input[1].data(), frames, peaks.input[1]);
 
   // The crossover cascade, one filter at a time over the stretch: FIR1 splits the input, FIR2
   // its high output, FIR3 FIR2's high output.
@@ -131,8 +133,8 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
     split.lowFir3[ch] = s.low[2][ch].data();
     split.highFir3[ch] = s.high[2][ch].data();
   }
-  runBandPathReference(path_, exchange_.current().coefficients, tables_, split,
-                       {outLeft, outRight}, frames, peaks);
+  runBandPath(path_, exchange_.current().coefficients, tables_, split, {outLeft, outRight},
+              frames, peaks, bandScratch_, simd_);
 }
 
 void Engine::publishMeters(MeterSlots& slots, const BlockPeaks& peaks) const noexcept {

@@ -39,8 +39,12 @@ class Engine {
   static constexpr int32_t kMaxBlockFrames = 65535;
 
   // Builds the process-wide tables and kernel set on first use (thread-safe). The rate starts
-  // at 44100 Hz; nothing is computed until the first recompute().
+  // at 44100 Hz; nothing is computed until the first recompute(). The audio path runs on the
+  // widest instruction set this processor has (detectedSimdLevel()).
   Engine() noexcept;
+  // The same on a chosen instruction set (one this processor lacks gives Portable). Every
+  // level gives the same bits; tests and benchmarks compare them.
+  explicit Engine(SimdLevel level) noexcept;
 
   // --- Parameter side -------------------------------------------------------------------------
 
@@ -85,6 +89,8 @@ class Engine {
   int32_t latencySamples() const noexcept;
   // A band's detector and smoother state. Audio thread, or while no block runs.
   const BandDynamics& bandDynamics(int32_t band) const noexcept { return path_.dynamics[band]; }
+  // The instruction set the audio path runs on.
+  SimdLevel simdLevel() const noexcept { return simd_; }
 
  private:
   struct PublishedSet {
@@ -102,6 +108,7 @@ class Engine {
   void publishMeters(MeterSlots& slots, const BlockPeaks& peaks) const noexcept;
 
   const LookupTables& tables_;
+  const SimdLevel simd_;
   std::atomic<int32_t> engineSampleRate_{44100};
   std::atomic<MeterSlots*> meters_{nullptr};
 
@@ -124,6 +131,7 @@ class Engine {
     alignas(64) std::array<std::array<int32_t, kStretch>, 2> low[3];
     alignas(64) std::array<std::array<int32_t, kStretch>, 2> high[3];
   } scratch_{};
+  BandPathScratch bandScratch_{};
 };
 
 }  // namespace kestrane
