@@ -1,5 +1,5 @@
 // The frame's child window, its window class and procedure, the live input and time queries,
-// cursors, popup menus, the edit field and the OLE drop target: the seam's window half.
+// cursors, popup menus, the edit field and OLE: the seam's window half.
 #include <windows.h>
 #include <ole2.h>
 
@@ -109,57 +109,6 @@ LRESULT CALLBACK editFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
   if (previous == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
   return CallWindowProcA(previous, hwnd, message, wParam, lParam);
 }
-
-// --- Drop target ---------------------------------------------------------------------------------
-
-// The OLE drop target of a frame window. It answers the interface queries and keeps itself
-// alive through its registration; what a drop delivers is handed to the DropHandler.
-// COM interfaces have no virtual destructor; the object deletes itself in Release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class DropTarget final : public IDropTarget {
- public:
-  explicit DropTarget(DropHandler* handler) : handler_(handler) {}
-  virtual ~DropTarget() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IDropTarget) || IsEqualIID(iid, IID_IUnknown)) {
-      AddRef();
-      *out = static_cast<IDropTarget*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++count_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long remaining = --count_;
-    if (remaining <= 0) {
-      delete this;
-      return 0;
-    }
-    return static_cast<ULONG>(remaining);
-  }
-  HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
-    if (effect != nullptr) *effect = DROPEFFECT_NONE;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
-    if (effect != nullptr) *effect = DROPEFFECT_NONE;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override {
-    if (effect != nullptr) *effect = DROPEFFECT_NONE;
-    return DragLeave();
-  }
-
- private:
-  long count_ = 0;
-  DropHandler* handler_;
-};
-#pragma GCC diagnostic pop
 
 }  // namespace
 
@@ -367,18 +316,6 @@ void initializeOle() { OleInitialize(nullptr); }
 
 void uninitializeOle() { OleUninitialize(); }
 
-bool registerDropTarget(WindowRef window, DropHandler* handler) {
-  if (window == nullptr) return false;
-  auto* target = new (std::nothrow) DropTarget(handler);
-  if (target == nullptr) return false;
-  target->AddRef();  // our hold while registering
-  const bool registered = RegisterDragDrop(toHandle<HWND>(window), target) == S_OK;
-  target->Release();  // the registration keeps its own reference
-  return registered;
-}
-
-void revokeDropTarget(WindowRef window) {
-  if (window != nullptr) RevokeDragDrop(toHandle<HWND>(window));
-}
+// The drop target itself: platform/win32/DropTarget.cpp.
 
 }  // namespace kestrane::platform
