@@ -119,7 +119,7 @@ int32_t KestraneEditor::open(void* window) {
   clearControlReferences();
   meters.clear();
   clearDrivenFlags();
-  editorThread = std::this_thread::get_id();
+  editorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   deferredParameters.store(0, std::memory_order_relaxed);
   if (background == nullptr) return 0;
 
@@ -344,14 +344,15 @@ int32_t KestraneEditor::bandParameter(int32_t band, int32_t column) const {
 }
 
 void KestraneEditor::setParameter(int32_t index, float) {
-  if (frame == nullptr) return;
-  if (std::this_thread::get_id() != editorThread) {
-    // Controls belong to the user-interface thread: note the change for the next idle.
+  if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
+    // Controls (and the frame) belong to the user-interface thread: note the change for the
+    // next idle (open starts afresh from the current values).
     if (isParamIndex(index)) {
       deferredParameters.fetch_or(uint64_t{1} << index, std::memory_order_relaxed);
     }
     return;
   }
+  if (frame == nullptr) return;
   pollLinkKey();
   if (index >= kBandGroupFirst && index <= GainHF) {
     const int32_t relative = index - kBandGroupFirst;

@@ -157,7 +157,8 @@ class KestraneEditor : public EditorBase, public ControlListener, public EditorP
   int32_t userEditDepth = 0;            // inside valueChanged: the link may act
 
   MeterSlots meters;
-  std::thread::id editorThread;  // the thread that opened the editor
+  // The thread that opened the editor; parameter changes on other threads read it.
+  std::atomic<std::thread::id> editorThread{};
   std::atomic<uint64_t> deferredParameters{0};  // bit i: parameter i changed on another thread
 };
 

@@ -2,9 +2,11 @@
 // (effEditGetRect, effEditOpen, effEditClose, effEditIdle, the key and knob-mode requests).
 // Portable: the system window is an opaque pointer the host hands in.
 //
-// All operations run on the host's user-interface thread.
+// All operations run on the host's user-interface thread, except postUpdate, which parameter
+// changes call from whatever thread they arrive on.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "shell/VstAbi.h"
@@ -36,10 +38,7 @@ class AEffEditor {
   virtual void close() {}
   // Runs a pending update, if any.
   virtual void idle() {
-    if (updateFlag) {
-      updateFlag = false;
-      update();
-    }
+    if (updateFlag.exchange(false)) update();
   }
   virtual void update() {}
   // Asks for an update at the next idle.
@@ -65,7 +64,9 @@ class AEffEditor {
  protected:
   AudioEffect* effect;
   void* systemWindow = nullptr;  // the host's window given to open
-  bool updateFlag = false;  // an update is pending
+  // An update is pending. Set by parameter changes on any thread, taken by idle on the
+  // user-interface thread.
+  std::atomic<bool> updateFlag{false};
 };
 
 }  // namespace kestrane

@@ -25,7 +25,7 @@ KestraneProcessor::KestraneProcessor(audioMasterCallback host)
   // The engine's tables and buffers are built with the object; the engine is not ready
   // until the programs and the sample rate are in place.
   engineReady = false;
-  for (float& value : parameterValues) value = 0.0f;
+  for (auto& value : parameterValues) value.store(0.0f, std::memory_order_relaxed);
 
   programs = new (std::nothrow) KestraneProgram[kNumPrograms];
   if (programs) {
@@ -50,14 +50,18 @@ void KestraneProcessor::setParameter(int32_t index, float value) {
   if (isParamIndex(index)) {
     const int32_t slot = recordSlot(index);
     if (programs) programs[curProgram].values[slot] = value;
-    parameterValues[slot] = value;
+    parameterValues[slot].store(value, std::memory_order_relaxed);
   }
   if (editor) editor->postUpdate();
   if (engineReady) recomputeEngine();
 }
 
+float KestraneProcessor::storedValue(int32_t index) const {
+  return parameterValues[recordSlot(index)].load(std::memory_order_relaxed);
+}
+
 float KestraneProcessor::getParameter(int32_t index) {
-  return isParamIndex(index) ? parameterValues[recordSlot(index)] : 0.0f;
+  return isParamIndex(index) ? storedValue(index) : 0.0f;
 }
 
 void KestraneProcessor::process(float** inputs, float** outputs, int32_t sampleFrames) {
@@ -105,7 +109,7 @@ void KestraneProcessor::getParameterLabel(int32_t index, char* label) {
 
 void KestraneProcessor::getParameterDisplay(int32_t index, char* text) {
   recomputeEngine();
-  if (isParamIndex(index)) formatParameterText(index, parameterValues[recordSlot(index)], text);
+  if (isParamIndex(index)) formatParameterText(index, storedValue(index), text);
 }
 
 void KestraneProcessor::getParameterName(int32_t index, char* text) {
@@ -179,7 +183,13 @@ void KestraneProcessor::processReplacing(float** inputs, float** outputs,
 }
 
 void KestraneProcessor::recomputeEngine() {
-  if (engine) engine->recompute(parameterValues);
+  if (!engine) return;
+  std::lock_guard<std::mutex> lock(recomputeMutex);
+  float values[kNumParams];
+  for (int32_t slot = 0; slot < kNumParams; ++slot) {
+    values[slot] = parameterValues[slot].load(std::memory_order_relaxed);
+  }
+  engine->recompute(values);
 }
 
 void KestraneProcessor::invalidateKernelSelection() {

@@ -8,8 +8,10 @@
 // calling thread; the host must not overlap them with processReplacing on one instance.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "engine/Engine.h"
@@ -77,20 +79,30 @@ class KestraneProcessor : public AudioEffectX {
   int32_t canDo(char* text) override;
 
  protected:
-  float parameterValues[kNumParams];  // current values, in record order
+  // Current values, in record order. Automation, display texts and the editor read and write
+  // them from different threads, so each is a relaxed atomic: a value is stored and read whole,
+  // with its exact bits.
+  std::atomic<float> parameterValues[kNumParams];
   KestraneProgram* programs = nullptr;  // kNumPrograms, owned
   bool engineReady = false;  // false only during construction
   // The dynamics engine; null only when it could not be allocated (the effect is then silent).
   std::unique_ptr<Engine> engine{new (std::nothrow) Engine};
 
  private:
-  // The engine's full update: every coefficient from all 49 values and the sample rate.
+  // The engine's full update: every coefficient from all 49 values and the sample rate. The
+  // values are read and handed to the engine under recomputeMutex, so that of two threads'
+  // updates the engine keeps the one that read later: the last change always reaches it.
   void recomputeEngine();
+  // The stored value of parameter index, 0..48.
+  float storedValue(int32_t index) const;
   // Makes the next recomputeEngine reload the crossover kernels and clear the filters.
   void invalidateKernelSelection();
   // Hands the engine the sample rate it computes its coefficients for, in whole Hz.
   void setEngineSampleRate(int32_t rate);
   bool fillPinProperties(int32_t index, VstPinProperties* properties, const char* format);
+
+  // Taken only by threads that change parameters or ask for display texts, never by audio.
+  std::mutex recomputeMutex;
 };
 
 }  // namespace kestrane

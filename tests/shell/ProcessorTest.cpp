@@ -89,7 +89,7 @@ class Probe : public KestraneProcessorWithEditor {
   Probe() : KestraneProcessorWithEditor(recordingHost) {}
   using AudioEffectX::dispatcher;
   const KestraneProgram& program(int32_t index) const { return programs[index]; }
-  const float* values() const { return parameterValues; }
+  float value(int32_t slot) const { return parameterValues[slot].load(); }
 };
 
 class Processor : public ::testing::Test {
@@ -211,7 +211,7 @@ TEST_F(Processor, ParameterChangesGoToTheCurrentProgramsRecordSlot) {
   fx.setProgram(3);
   fx.setParameter(CompThreshLF, 0.25f);
   EXPECT_EQ(fx.program(3).values[22], 0.25f);
-  EXPECT_EQ(fx.values()[22], 0.25f);
+  EXPECT_EQ(fx.value(22), 0.25f);
   fx.setParameter(ExpThreshLF, 0.5f);
   EXPECT_EQ(fx.program(3).values[6], 0.5f);
   EXPECT_EQ(fx.program(2).values[22], FactoryPrograms[2].values[22]);
