@@ -135,12 +135,39 @@ void delayThroughRing(std::array<int32_t, Length>& ring, int32_t pos, int32_t de
 // per sample the phase moves on and the detector input is captured; every fourth sample
 // the gain computer runs; every sample the smoother gives the band's gain.
 //
+// The gain computer's envelope, level and target depend only on the detector input, so they
+// are worked out first for every step of the stretch, band by band: their table look-ups
+// then overlap instead of each waiting for the one before. What remains in step with the
+// smoothers is the choice of time constants against currentGain (adoptTarget).
+//
 // The smoother's step g = mulQ23(keep, g) + mulQ23(take, target) has a second term that
-// changes only when the gain computer runs, so it is formed there once ("pull"). The gains
-// and weights stay in locals between gain-computer runs; the gain computer reads currentGain,
-// which equals smoothedGain after every smoother step.
+// changes only when a target is adopted, so it is formed there once ("pull"). The gains and
+// weights stay in locals in between; currentGain equals smoothedGain after every smoother
+// step, and is stored back before each adoption, which reads it.
 void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTables& tables,
                  BandPathScratch& w, int32_t n) noexcept {
+  const int32_t startPhase = s.subBlockPhase;
+  const int32_t firstStep = (3 - startPhase) & 3;  // the first sample whose phase is 0
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    BandDynamics& d = s.dynamics[b];
+    // peakSlots[p] holds the newest capture made at phase p; sample i of the stretch is
+    // captured at phase startPhase + 1 + i. So the lead (samples -3..-1) comes from the slots,
+    // each step's four captures are samples i - 3 .. i, and the slots end up holding the
+    // stretch's last four samples (or fewer, with older ones kept).
+    int32_t* detector = w.detector[b].data() + BandPathScratch::DetectorLead;
+    for (int32_t j = -3; j < 0; ++j) detector[j] = d.peakSlots[(startPhase + 1 + j) & 3];
+    GainTarget* target = w.targets[b].data();
+    for (int32_t i = firstStep; i < n; i += 4) {
+      const int32_t m4 = std::max(std::max(detector[i - 3], detector[i - 2]),
+                                  std::max(detector[i - 1], detector[i]));
+      followEnvelope(d, m4, c.detectorKeep, c.holdSteps);
+      *target++ = gainTarget(c.band[b], envelopeLevel(tables, d.envelope), tables);
+    }
+    for (int32_t i = std::max(0, n - 4); i < n; ++i) {
+      d.peakSlots[(startPhase + 1 + i) & 3] = detector[i];
+    }
+  }
+
   int32_t keep[kNumBands], pull[kNumBands], smoothed[kNumBands];
   for (int32_t b = 0; b < kNumBands; ++b) {
     const BandDynamics& d = s.dynamics[b];
@@ -148,25 +175,23 @@ void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTabl
     pull[b] = mulQ23(d.activeTake, d.targetGain);
     smoothed[b] = d.smoothedGain;
   }
-  int32_t phase = s.subBlockPhase;
-  for (int32_t i = 0; i < n; ++i) {
-    phase = (phase + 1) & 3;
-    for (int32_t b = 0; b < kNumBands; ++b) s.dynamics[b].peakSlots[phase] = w.detector[b][i];
-    if (phase == 0) {
+  for (int32_t i = 0, step = 0; i < n; ++i) {
+    if ((i & 3) == firstStep) {
       for (int32_t b = 0; b < kNumBands; ++b) {
         BandDynamics& d = s.dynamics[b];
         if (i > 0) d.currentGain = smoothed[b];
-        runGainComputer(d, c.band[b], c.detectorKeep, c.holdSteps, tables);
+        adoptTarget(d, c.band[b], w.targets[b][static_cast<std::size_t>(step)]);
         keep[b] = d.activeKeep;
         pull[b] = mulQ23(d.activeTake, d.targetGain);
       }
+      ++step;
     }
     for (int32_t b = 0; b < kNumBands; ++b) {
       smoothed[b] = wrapAdd(mulQ23(keep[b], smoothed[b]), pull[b]);
       w.gain[b][i] = smoothed[b];
     }
   }
-  s.subBlockPhase = phase;
+  s.subBlockPhase = (startPhase + n) & 3;
   if (n > 0) {
     for (int32_t b = 0; b < kNumBands; ++b) {
       s.dynamics[b].smoothedGain = smoothed[b];
@@ -206,17 +231,11 @@ void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTable
   s.lookaheadPos = (s.lookaheadPos + n) & (LookaheadLength - 1);
 
   // Stereo-linked detector input: the larger channel magnitude of the undelayed band.
+  const auto detectorInputs =
+      level == SimdLevel::Avx2 ? detectorInputsAvx2 : detectorInputsPortable;
   for (int32_t b = 0; b < kNumBands; ++b) {
-    const int32_t* left = band[b][0];
-    const int32_t* right = band[b][1];
-    int32_t* detector = w.detector[b].data();
-    uint32_t bandLevel = peaks.bandLevel[b];
-    for (int32_t i = 0; i < n; ++i) {
-      const uint32_t m = maxU(magnitude(left[i]), magnitude(right[i]));
-      detector[i] = static_cast<int32_t>(m);
-      bandLevel = maxU(bandLevel, m);
-    }
-    peaks.bandLevel[b] = bandLevel;
+    detectorInputs(band[b][0], band[b][1], w.detector[b].data() + BandPathScratch::DetectorLead, n,
+                   peaks.bandLevel[b]);
   }
 
   runDynamics(s, c, tables, w, n);
@@ -263,6 +282,17 @@ void floatsToQ23Portable(const float* in, int32_t* out, int32_t frames, uint32_t
   for (int32_t i = 0; i < frames; ++i) {
     out[i] = floatToQ23(in[i]);
     p = maxU(p, magnitude(out[i]));
+  }
+  peak = p;
+}
+
+void detectorInputsPortable(const int32_t* left, const int32_t* right, int32_t* out,
+                            int32_t frames, uint32_t& peak) noexcept {
+  uint32_t p = peak;
+  for (int32_t i = 0; i < frames; ++i) {
+    const uint32_t m = maxU(magnitude(left[i]), magnitude(right[i]));
+    out[i] = static_cast<int32_t>(m);
+    p = maxU(p, m);
   }
   peak = p;
 }

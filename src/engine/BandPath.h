@@ -74,8 +74,13 @@ struct BandPathScratch {
   using Samples = std::array<int32_t, BandPathStretch>;
   std::array<std::array<Samples, 2>, 2> aligned;           // LF and LMF after alignment
   std::array<std::array<Samples, 2>, kNumBands> delayed;   // after the lookahead
-  std::array<Samples, kNumBands> detector;                 // max(|left|, |right|) per band
+  // Per band max(|left|, |right|), the stretch's samples from DetectorLead on; the lead holds
+  // the three samples before the stretch (the gain computer's step reaches back over them).
+  static constexpr int32_t DetectorLead = 4;
+  std::array<std::array<int32_t, DetectorLead + BandPathStretch>, kNumBands> detector;
   std::array<Samples, kNumBands> gain;                     // smoothed gain per band
+  // Per band, the gain computer's target of every 4-sample step of the stretch.
+  std::array<std::array<GainTarget, BandPathStretch / 4 + 1>, kNumBands> targets;
 };
 
 // The band path as the engine runs it, with the same results, state and peaks as

@@ -17,6 +17,13 @@ struct BlockPeaks;
 void floatsToQ23Portable(const float* in, int32_t* out, int32_t frames, uint32_t& peak) noexcept;
 void floatsToQ23Avx2(const float* in, int32_t* out, int32_t frames, uint32_t& peak) noexcept;
 
+// The stereo-linked detector input of one band: out[i] = max(|left[i]|, |right[i]|)
+// (unsigned magnitudes), and peak = max(peak, out[i]).
+void detectorInputsPortable(const int32_t* left, const int32_t* right, int32_t* out,
+                            int32_t frames, uint32_t& peak) noexcept;
+void detectorInputsAvx2(const int32_t* left, const int32_t* right, int32_t* out, int32_t frames,
+                        uint32_t& peak) noexcept;
+
 // The end of the band path over `frames` samples: per band and channel
 //   y = mulQ23(mulQ23(band[b][c][i], makeup[b]), gain[b][i]),
 // the four y of a channel summed with two's-complement wrap into output[c][i] (as host float),

@@ -73,6 +73,24 @@ void floatsToQ23Avx2(const float* in, int32_t* out, int32_t frames, uint32_t& pe
   peak = p;
 }
 
+void detectorInputsAvx2(const int32_t* left, const int32_t* right, int32_t* out, int32_t frames,
+                        uint32_t& peak) noexcept {
+  __m256i top = _mm256_setzero_si256();
+  int32_t i = 0;
+  for (; i + 8 <= frames; i += 8) {
+    const __m256i m = _mm256_max_epu32(magnitudes(load8(left + i)), magnitudes(load8(right + i)));
+    store8(out + i, m);
+    top = _mm256_max_epu32(top, m);
+  }
+  uint32_t p = std::max(peak, maxLane(top));
+  for (; i < frames; ++i) {
+    const uint32_t m = std::max(magnitude(left[i]), magnitude(right[i]));
+    out[i] = static_cast<int32_t>(m);
+    p = std::max(p, m);
+  }
+  peak = p;
+}
+
 // The band mix, eight samples of one band and channel at a time. mulQ23(a, b) keeps bits
 // 23..54 of the 64-bit product: vpmuldq forms the products of the even lanes (the odd ones
 // after a 32-bit shift down), a logical shift right by 23 leaves the kept slice in the low half
@@ -117,7 +135,9 @@ void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
         peaks.bandOutput[b] = std::max(outPeak, maxLane(outTop));
       }
       uint32_t gainPeak = std::max(peaks.bandGain[b], maxLane(gainTop));
-      for (int32_t i = whole; i < n; ++i) gainPeak = std::max(gainPeak, static_cast<uint32_t>(gain[i]));
+      for (int32_t i = whole; i < n; ++i) {
+        gainPeak = std::max(gainPeak, static_cast<uint32_t>(gain[i]));
+      }
       peaks.bandGain[b] = gainPeak;
     }
 
@@ -153,6 +173,10 @@ void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
 namespace kestrane {
 void floatsToQ23Avx2(const float* in, int32_t* out, int32_t frames, uint32_t& peak) noexcept {
   floatsToQ23Portable(in, out, frames, peak);
+}
+void detectorInputsAvx2(const int32_t* left, const int32_t* right, int32_t* out, int32_t frames,
+                        uint32_t& peak) noexcept {
+  detectorInputsPortable(left, right, out, frames, peak);
 }
 void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
   mixBandsPortable(mix, peaks);

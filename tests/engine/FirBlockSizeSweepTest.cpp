@@ -71,7 +71,8 @@ TEST(FirFastPathSweep, EveryBlockSizeFrom1To4096) {
                          {out[2].data(), out[3].data()}};
         fast->runPass(b, size);
         for (std::size_t k = 0; k < 4; ++k) {
-          ASSERT_TRUE(std::equal(out[k].begin(), out[k].begin() + size, expected[k].begin() + start))
+          ASSERT_TRUE(
+              std::equal(out[k].begin(), out[k].begin() + size, expected[k].begin() + start))
               << "block of " << size << " from sample " << start << ", output " << k;
         }
         const std::size_t last = at + static_cast<std::size_t>(size) - 1;

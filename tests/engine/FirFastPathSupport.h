@@ -59,7 +59,8 @@ inline void randomState(FirStage& s, std::mt19937& rng, bool restless) {
   for (std::size_t c = 0; c < 2; ++c) {
     int32_t run = 0;
     while (run < FirHistoryLength) {
-      const int32_t x = s.history[c][static_cast<std::size_t>((s.writePos - 1 - run) & FirHistoryMask)];
+      const int32_t slot = (s.writePos - 1 - run) & FirHistoryMask;
+      const int32_t x = s.history[c][static_cast<std::size_t>(slot)];
       if (x < -FirCalmLimit || x >= FirCalmLimit) break;
       ++run;
     }
@@ -88,7 +89,7 @@ class FirRun {
     const std::size_t size = static_cast<std::size_t>(std::max(n, 1));
     std::vector<int32_t> out[2][4];  // [stage][low L, low R, high L, high R]
     std::vector<int32_t> right(size);
-    for (int32_t i = 0; i < n; ++i) right[static_cast<std::size_t>(i)] = ~input[at + static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) right[i] = ~input[at + i];
     FirStage* stages[2] = {reference_.get(), fast_.get()};
     for (int32_t s = 0; s < 2; ++s) {
       for (auto& v : out[s]) v.assign(size, 0x5a5a5a5a);

@@ -33,7 +33,8 @@ TEST(FirFastPath, EveryKernelEveryLevelMatchesTheDefinition) {
       const std::vector<int32_t> input = test::firInput(3000, rng, index % 3 == 1);
       std::size_t at = 0;
       for (int32_t k = 0; at < input.size(); ++k) {
-        const int32_t size = kBlockSizes[static_cast<std::size_t>(index + k) % std::size(kBlockSizes)];
+        const std::size_t pick = static_cast<std::size_t>(index + k) % std::size(kBlockSizes);
+        const int32_t size = kBlockSizes[pick];
         const int32_t n = static_cast<int32_t>(std::min<std::size_t>(size, input.size() - at));
         ASSERT_TRUE(run.pass(input, at, n)) << "pass of " << n << " at " << at;
         at += static_cast<std::size_t>(n);
