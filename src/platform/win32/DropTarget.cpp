@@ -62,7 +62,11 @@ bool resolveShortcut(char* name) {
       char target[kNameBytes] = "";
       if (link->GetPath(target, kNameBytes, nullptr, SLGP_SHORTPATH) == S_OK &&
           target[0] != '\0') {
-        std::memcpy(name, target, kNameBytes);
+        // Some shells hand out the long form whatever the flag says; the short one is asked
+        // of the file system then (it stays as it is when the target is gone).
+        char shortened[kNameBytes] = "";
+        const DWORD length = GetShortPathNameA(target, shortened, kNameBytes);
+        std::memcpy(name, length > 0 && length < kNameBytes ? shortened : target, kNameBytes);
         resolved = true;
       }
     }
