@@ -18,6 +18,8 @@ using testing::rowOf;
 
 class Meters : public testing::OpenEditor {
  protected:
+  // A refresh: more than the 5 ms the meters wait for, by any system's clock.
+  void refresh() { idleLater(20); }
   MeterSlots& slots() { return editor()->meterSlots(); }
   Control* inputLeft() { return view(Role::LevelMeter, -1, 0, 0); }
   GainReductionMeter* reduction(int32_t band) {
@@ -45,13 +47,13 @@ class Meters : public testing::OpenEditor {
 TEST_F(Meters, AFullLevelMeterFallsToEmptyInAbout62Refreshes) {
   slots().level[LevelInputLeft].store(1.0f);
   slots().levelFresh[LevelInputLeft].store(1);
-  idleLater();
+  refresh();
   EXPECT_EQ(inputLeft()->getValue(), 1.0f);
   EXPECT_EQ(slots().levelFresh[LevelInputLeft].load(), 0);  // the reading is taken
   int refreshes = 1;
   float previous = 1.0f;
   while (inputLeft()->getValue() > 0.0f && refreshes < 100) {
-    idleLater();
+    refresh();
     ++refreshes;
     const float shown = inputLeft()->getValue();
     EXPECT_LE(shown, previous);
@@ -64,8 +66,8 @@ TEST_F(Meters, AFullLevelMeterFallsToEmptyInAbout62Refreshes) {
   EXPECT_LE(refreshes, 65);
   // Empty stays empty.
   const float rest = slots().level[LevelInputLeft].load();
-  idleLater();
-  idleLater();
+  refresh();
+  refresh();
   EXPECT_EQ(slots().level[LevelInputLeft].load(), rest);
 }
 
@@ -73,13 +75,13 @@ TEST_F(Meters, AGainReductionMeterReturnsToRestByTheSameSteps) {
   slots().gainReduction[gainReductionSlot(BandLMF)].store(0.5f);
   int refreshes = 0;
   do {
-    idleLater();
+    refresh();
     ++refreshes;
   } while (reduction(BandLMF)->getValue() < 1.0f && refreshes < 100);
   EXPECT_GE(refreshes, 30);
   EXPECT_LE(refreshes, 32);
   const float rest = slots().gainReduction[gainReductionSlot(BandLMF)].load();
-  idleLater();
+  refresh();
   EXPECT_EQ(slots().gainReduction[gainReductionSlot(BandLMF)].load(), rest);
   EXPECT_EQ(reduction(BandHF)->getValue(), 1.0f);  // untouched bands stay at rest
 }
@@ -89,13 +91,13 @@ TEST_F(Meters, AFreshReadingTakesTheBarOfTheHalfThatActs) {
   slots().gainReduction[slot].store(0.4f);
   slots().gainReductionMode[slot].store(1);
   slots().gainReductionFresh[slot].store(1);
-  idleLater();
+  refresh();
   EXPECT_EQ(reduction(BandHMF)->getValue(), 0.4f);
   EXPECT_EQ(reduction(BandHMF)->offBitmap()->getResourceId(), 125);
   EXPECT_EQ(slots().gainReductionFresh[slot].load(), 0);
   slots().gainReductionMode[slot].store(0);
   slots().gainReductionFresh[slot].store(1);
-  idleLater();
+  refresh();
   EXPECT_EQ(reduction(BandHMF)->offBitmap()->getResourceId(), 124);
 }
 
@@ -103,7 +105,7 @@ TEST_F(Meters, AFreshReadingTakesTheBarOfTheHalfThatActs) {
 // Only the software backend's clock can show two idle calls closer than 5 ms for certain.
 TEST_F(Meters, IdleCallsCloserThan5MsLeaveTheMetersAlone) {
   slots().level[LevelOutputRight].store(0.5f);
-  idleLater();
+  refresh();
   const float shown = view(Role::LevelMeter, -1, 1, 1)->getValue();
   idleLater(3);
   idleLater(5);
@@ -130,7 +132,7 @@ TEST_F(Meters, EngineBlocksRaiseLevelsOnlyAndWriteGainReductionEveryBlock) {
     EXPECT_EQ(slots().gainReductionFresh[gainReductionSlot(band)].load(), 1);
   }
   // The idle shows them, the closed editor does not, and a new open starts at rest.
-  idleLater();
+  refresh();
   EXPECT_NEAR(inputLeft()->getValue(), 0.85f, 0.01f);
   close();
   play(0.5f, 1);
@@ -144,7 +146,7 @@ TEST_F(Meters, TheCompressorsReductionIsRedAndTheExpandersBlue) {
   setAllBands(CompRatioLF, 1.0f);
   set(EnableLookahead, 0.0f);
   play(0.9f);
-  idleLater();
+  refresh();
   EXPECT_LT(reduction(BandLMF)->getValue(), 0.9f);
   EXPECT_EQ(reduction(BandLMF)->offBitmap()->getResourceId(), 124);
 
@@ -152,7 +154,7 @@ TEST_F(Meters, TheCompressorsReductionIsRedAndTheExpandersBlue) {
   setAllBands(ExpThreshLF, 1.0f);   // expanders from 0 dB down
   setAllBands(ExpRatioLF, 1.0f);
   play(0.03f);
-  idleLater();
+  refresh();
   EXPECT_LT(reduction(BandLMF)->getValue(), 0.9f);
   EXPECT_EQ(reduction(BandLMF)->offBitmap()->getResourceId(), 125);
 }

@@ -19,12 +19,20 @@ namespace {
 long allocationsBeforeFailure = -1;
 }  // namespace
 
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+namespace {
+// Whether this nothrow allocation is the one to fail.
+bool failNow() {
   if (allocationsBeforeFailure == 0) {
     allocationsBeforeFailure = -1;
-    return nullptr;
+    return true;
   }
   if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
+  return false;
+}
+}  // namespace
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (failNow()) return nullptr;
   try {
     return ::operator new(size);
   } catch (...) {
@@ -33,7 +41,12 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return operator new(size, std::nothrow);
+  if (failNow()) return nullptr;
+  try {
+    return ::operator new[](size);
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 namespace kestrane {

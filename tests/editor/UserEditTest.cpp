@@ -39,14 +39,15 @@ class UserEdits : public testing::OpenEditor {
     for (const Call& call : automations) EXPECT_LT(call.index, kNumParams);
   }
   // A circular drag of a knob: straight up from its centre of rotation (the middle of its
-  // range), then to the right (five sixths of it).
-  void dragKnob(std::size_t index, int modifiers = 0) {
+  // range), then to the right (five sixths of it), where the button goes up.
+  void dragKnob(std::size_t index) {
     const layout::Box& box = layout::kControls[index].rect;
     const int hub = box.width() / 2;  // the centre of rotation, relative to the top left
-    const int buttons = platform::LeftButtonBit | modifiers;
-    click(index, buttons,
-          {{buttons, screen(box.left + hub, box.top - 10)},
-           {buttons, screen(box.left + hub + 30, box.top + hub)}});
+    const platform::Position right = screen(box.left + hub + 30, box.top + hub);
+    click(index, platform::LeftButtonBit,
+          {{platform::LeftButtonBit, screen(box.left + hub, box.top - 10)},
+           {platform::LeftButtonBit, right},
+           {0, right}});
   }
 };
 
