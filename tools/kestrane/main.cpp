@@ -16,7 +16,7 @@ constexpr Command kCommands[] = {
     {"info", "", "print the identity, the 49 parameters and the 16 programs", infoCommand},
     {"render", "[IN OUT] [--program P] [--set NAME=VALUE]... [--block N]",
      "process an audio file (no files: the demo, into out/)", renderCommand},
-    {"snapshot", "OUT.png [--page compressor|expander] [--program N|NAME] [--signal]",
+    {"snapshot", "OUT.png [--page P] [--program N|NAME] [--set NAME=V]... [--signal]",
      "draw the opened editor into a PNG picture", snapshotCommand},
 };
 
