@@ -1,5 +1,7 @@
 #include "shell/AudioEffectX.h"
 
+#include <cmath>
+
 #include "shell/AEffEditor.h"
 
 namespace kestrane {
@@ -25,6 +27,14 @@ bool needsBuffer(int32_t opcode) {
     default:
       return false;
   }
+}
+
+// The low byte of opt truncated toward zero. A float of magnitude 2^31 or more is a multiple of
+// 256 (low byte 0) and does not fit an int32; NaN and infinities carry no number: both give 0
+// instead of an undefined conversion.
+uint8_t lowByteOfTruncated(float opt) {
+  if (!(std::fabs(opt) < 2147483648.0f)) return 0;
+  return static_cast<uint8_t>(static_cast<int32_t>(opt) & 0xff);
 }
 
 }  // namespace
@@ -124,7 +134,7 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
       VstKeyCode key{};
       key.character = index;
       key.virt = static_cast<uint8_t>(value & 0xff);
-      key.modifier = static_cast<uint8_t>(static_cast<int32_t>(opt) & 0xff);
+      key.modifier = lowByteOfTruncated(opt);
       return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
     }
     case effSetEditKnobMode:

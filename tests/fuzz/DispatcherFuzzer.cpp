@@ -91,7 +91,7 @@ constexpr int32_t kSpecialFrames[] = {
     65535, 65536, 100000, std::numeric_limits<int32_t>::max()};
 
 // Enough audio per input to reach every state, little enough to keep each run short.
-constexpr int64_t kFrameBudget = 1 << 18;
+constexpr int64_t kFrameBudget = 1 << 16;
 constexpr int32_t kReopenBudget = 8;
 constexpr int32_t kLargestBlock = 65535;  // the longest block processReplacing accepts
 constexpr int32_t kLongestBuffer = 100000;  // the longest buffers this host makes
@@ -497,8 +497,8 @@ class Driver {
     }
     VstPinProperties got;
     std::memcpy(&got, after.data(), sizeof got);
-    const size_t labelLength = std::strlen(want.label) + 1;
-    const bool labelOk = std::memcmp(got.label, want.label, valid ? labelLength : sizeof got.label) == 0;
+    const size_t compared = valid ? std::strlen(want.label) + 1 : sizeof got.label;
+    const bool labelOk = std::memcmp(got.label, want.label, compared) == 0;
     const bool restOk = std::memcmp(reinterpret_cast<const char*>(&got) + sizeof got.label,
                                     reinterpret_cast<const char*>(&want) + sizeof want.label,
                                     sizeof got - sizeof got.label) == 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -175,6 +176,19 @@ TEST_F(Processor, EditorRequestsReachTheEditor) {
   EXPECT_EQ(editorLog.lastKeyModifier, 3);  // opt truncated
   EXPECT_EQ(fx.dispatcher(effEditKeyUp, 'q', 0, nullptr, 0.0f), -1);  // the base answer
   EXPECT_EQ(fx.dispatcher(effSetEditKnobMode, 0, 2, nullptr, 0.0f), 12);
+}
+
+TEST_F(Processor, KeyModifierIsTheLowByteOfAnyFloat) {
+  editorMode = EditorMode::Fake;
+  Probe fx;
+  const std::pair<float, int> cases[] = {
+      {259.9f, 3}, {-1.5f, 0xFF}, {-256.0f, 0}, {3.0e9f, 0}, {-3.0e9f, 0},
+      {std::numeric_limits<float>::quiet_NaN(), 0}, {std::numeric_limits<float>::infinity(), 0}};
+  for (const auto& [opt, modifier] : cases) {
+    editorLog.lastKeyModifier = -1;
+    fx.dispatcher(effEditKeyDown, 'k', 0, nullptr, opt);
+    EXPECT_EQ(editorLog.lastKeyModifier, modifier) << opt;
+  }
 }
 
 TEST(AEffEditorBase, DefaultAnswers) {
