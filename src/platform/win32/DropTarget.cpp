@@ -14,6 +14,7 @@
 #include <new>
 
 #include "platform/Platform.h"
+#include "platform/win32/ComObject.h"
 #include "platform/win32/Handles.h"
 
 namespace kestrane::platform {
@@ -76,33 +77,11 @@ bool resolveShortcut(char* name) {
   return resolved;
 }
 
-// COM interfaces have no virtual destructor; the object deletes itself in Release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class DropTarget final : public IDropTarget {
+// Count 0 at first: the registration's reference keeps it alive, revoking releases it.
+class DropTarget final : public win32::ComObject<IDropTarget, IID_IDropTarget> {
  public:
-  DropTarget(HWND window, DropHandler* handler) : window_(window), handler_(handler) {}
-  virtual ~DropTarget() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IDropTarget) || IsEqualIID(iid, IID_IUnknown)) {
-      AddRef();
-      *out = static_cast<IDropTarget*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++count_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long remaining = --count_;
-    if (remaining <= 0) {
-      delete this;
-      return 0;
-    }
-    return static_cast<ULONG>(remaining);
-  }
+  DropTarget(HWND window, DropHandler* handler)
+      : ComObject(0), window_(window), handler_(handler) {}
 
   // Accepts data that offers text or files.
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keyState, POINTL point,
@@ -189,12 +168,10 @@ class DropTarget final : public IDropTarget {
     return obtained > 0 && handler_->dropped(items.get(), obtained, kDropFiles, where);
   }
 
-  long count_ = 0;
   bool accept_ = false;
   HWND window_;
   DropHandler* handler_;
 };
-#pragma GCC diagnostic pop
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 
 #include "platform/TestDrop.h"
 #include "platform/TestUser.h"
+#include "platform/win32/ComObject.h"
 #include "platform/win32/Handles.h"
 
 namespace kestrane::platform::testdrop {
@@ -22,33 +23,13 @@ namespace {
 // input only once it has been processed).
 constexpr DWORD kDragTimeoutMs = 5000;
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-
 // Offers one format in global memory; every GetData hands out a fresh copy the receiver frees.
-class DataObject final : public IDataObject {
+class DataObject final : public win32::ComObject<IDataObject, IID_IDataObject> {
  public:
   DataObject(CLIPFORMAT format, std::vector<char> bytes)
-      : format_{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}, bytes_(std::move(bytes)) {}
-  virtual ~DataObject() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject)) return E_NOINTERFACE;
-    AddRef();
-    *out = static_cast<IDataObject*>(this);
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++count_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long remaining = --count_;
-    if (remaining <= 0) {
-      delete this;
-      return 0;
-    }
-    return static_cast<ULONG>(remaining);
-  }
+      : ComObject(1),
+        format_{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL},
+        bytes_(std::move(bytes)) {}
 
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (QueryGetData(format) != S_OK || medium == nullptr) return DV_E_FORMATETC;
@@ -87,28 +68,16 @@ class DataObject final : public IDataObject {
   }
 
  private:
-  long count_ = 1;
   FORMATETC format_;
   std::vector<char> bytes_;
 };
 
 // Drops once the target has answered a pass of the drag that carried the wanted keys, or
 // when waiting for them takes too long.
-class DropSource final : public IDropSource {
+class DropSource final : public win32::ComObject<IDropSource, IID_IDropSource> {
  public:
-  explicit DropSource(bool wantControl) : wantControl_(wantControl), start_(GetTickCount()) {}
-  virtual ~DropSource() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDropSource)) return E_NOINTERFACE;
-    AddRef();
-    *out = static_cast<IDropSource*>(this);
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++count_); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--count_); }
+  explicit DropSource(bool wantControl)
+      : ComObject(1), wantControl_(wantControl), start_(GetTickCount()) {}
 
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keyState) override {
     if (escape) return DRAGDROP_S_CANCEL;
@@ -128,14 +97,11 @@ class DropSource final : public IDropSource {
   DWORD hoverEffect = DROPEFFECT_NONE;
 
  private:
-  long count_ = 1;
   bool wantControl_;
   DWORD start_;
   bool keysShown_ = false;
   bool answered_ = false;
 };
-
-#pragma GCC diagnostic pop
 
 Outcome drag(WindowRef window, Position client, CLIPFORMAT format, std::vector<char> bytes,
              int keys) {
@@ -148,16 +114,17 @@ Outcome drag(WindowRef window, Position client, CLIPFORMAT format, std::vector<c
   testuser::hold(testuser::Input{keys & ControlBit, at});
 
   auto* data = new DataObject(format, std::move(bytes));
-  DropSource source((keys & ControlBit) != 0);
+  auto* source = new DropSource((keys & ControlBit) != 0);
   DWORD effect = DROPEFFECT_NONE;
-  const HRESULT result =
-      DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+  const HRESULT result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+  const DWORD hoverEffect = source->hoverEffect;
   data->Release();
+  source->Release();
   testuser::hold(testuser::Input{0, at});
   OleUninitialize();
 
   outcome.dropped = result == DRAGDROP_S_DROP;
-  outcome.hoverEffect = source.hoverEffect;
+  outcome.hoverEffect = hoverEffect;
   outcome.dropEffect = effect;
   return outcome;
 }
