@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "EditorTestSupport.h"
+#include "GuiTestSupport.h"
 #include "editor/GainReductionMeter.h"
 #include "editor/TransferCurveView.h"
 #include "gui/Bitmap.h"
@@ -96,6 +97,26 @@ TEST_F(EditorLayout, Opens76ControlsInTableOrderWithTheirPlacesTagsAndBitmaps) {
   auto* curve = view<TransferCurveView>(Role::CurveView, rowOf(BandLF));
   set(CompThreshLF, 0.5f);
   EXPECT_EQ(curve->getCompressorThreshold(), 20);
+}
+
+TEST_F(EditorLayout, ReadoutsShowAtMostSixCharacters) {
+  auto* readout = view<TextEdit>(Role::LookaheadReadout, -1);
+  const layout::Box& box = layout::kControls[layoutIndex(Role::LookaheadReadout, -1)].rect;
+  const Rect area(box.left, box.top, box.right + 1, box.bottom + 1);
+  const auto drawn = [&](const char* shown) {
+    testing::Canvas canvas(layout::kEditorWidth, layout::kEditorHeight);
+    readout->setText(shown);
+    readout->draw(&canvas.context());
+    std::vector<platform::ColorRef> pixels(static_cast<std::size_t>(area.width() * area.height()));
+    platform::readPixels(canvas.context().getSurface(), area.left, area.top, area.width(),
+                         area.height(), pixels.data());
+    return pixels;
+  };
+  const std::vector<platform::ColorRef> long10 = drawn("1234567890");
+  EXPECT_EQ(readout->text(), std::string("1234567890"));  // the text itself is kept whole
+  const std::vector<platform::ColorRef> six = drawn("123456");
+  EXPECT_EQ(long10, six);
+  EXPECT_NE(six, drawn("12345"));
 }
 
 TEST_F(EditorLayout, ControlsStartFromTheEffectsValues) {

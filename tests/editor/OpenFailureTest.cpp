@@ -85,5 +85,12 @@ TEST_F(OpenFailure, EveryFailedAllocationLeavesTheEditorClosedAndWhole) {
   EXPECT_EQ(frame()->getViewCount(), 76);
 }
 
+TEST_F(OpenFailure, OpeningAnOpenEditorAgainBuildsItOnce) {
+  ASSERT_TRUE(open());
+  ASSERT_TRUE(open());
+  EXPECT_EQ(frame()->getViewCount(), 76);
+  EXPECT_EQ(platform::headless::childWindows(static_cast<platform::WindowRef>(host)).size(), 1u);
+}
+
 }  // namespace
 }  // namespace kestrane
