@@ -14,7 +14,7 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"info", "", "print the identity, the 49 parameters and the 16 programs", infoCommand},
-    {"render", "[IN OUT] [--program P] [--set NAME=VALUE]... [--block N]",
+    {"render", "[IN OUT] [--program P] [--set NAME=VALUE]... [--block N] [--gain-reduction]",
      "process an audio file (no files: the demo, into out/)", renderCommand},
     {"snapshot", "OUT.png [--page P] [--program N|NAME] [--set NAME=V]... [--signal]",
      "draw the opened editor into a PNG picture", snapshotCommand},
