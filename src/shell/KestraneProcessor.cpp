@@ -116,6 +116,16 @@ void KestraneProcessor::getParameterName(int32_t index, char* text) {
   if (isParamIndex(index)) copyText(text, ParameterTable[index].name);
 }
 
+void KestraneProcessor::setSampleRate(float rate) {
+  AudioEffectX::setSampleRate(rate);
+  followSampleRate();
+}
+
+void KestraneProcessor::setBlockSizeAndSampleRate(int32_t size, float rate) {
+  AudioEffectX::setBlockSizeAndSampleRate(size, rate);
+  followSampleRate();
+}
+
 bool KestraneProcessor::getProgramNameIndexed(int32_t, int32_t index, char* text) {
   if (!programs || !isProgramIndex(index)) return false;
   copyText(text, programs[index].name);
@@ -198,6 +208,14 @@ void KestraneProcessor::invalidateKernelSelection() {
 
 void KestraneProcessor::setEngineSampleRate(int32_t rate) {
   if (engine) engine->setSampleRate(static_cast<float>(rate));
+}
+
+void KestraneProcessor::followSampleRate() {
+  // Left to the next block, the new rate would reach the coefficients only at some later
+  // parameter change or display request: a host that sets the rate, restores its parameters
+  // and starts the audio would hear the old rate's crossover, lookahead and time constants.
+  if (engine) engine->setSampleRate(getSampleRate());
+  if (engineReady) recomputeEngine();
 }
 
 }  // namespace kestrane

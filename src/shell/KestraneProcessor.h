@@ -64,9 +64,15 @@ class KestraneProcessor : public AudioEffectX {
   void getParameterLabel(int32_t index, char* label) override;
   void getParameterDisplay(int32_t index, char* text) override;
   void getParameterName(int32_t index, char* text) override;
+  // Stores the host's rate (Hz) and brings the engine and its coefficients to it at once, so
+  // that the first block at a new rate runs with them. A rate below 1 Hz, or NaN, is stored
+  // but leaves the engine at the rate it had.
+  void setSampleRate(float rate) override;
 
   // --- AudioEffectX operations --------------------------------------------------------------
 
+  // Stores both; the rate as setSampleRate.
+  void setBlockSizeAndSampleRate(int32_t size, float rate) override;
   bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
   bool copyProgram(int32_t destination) override;
   bool getInputProperties(int32_t index, VstPinProperties* properties) override;
@@ -99,6 +105,8 @@ class KestraneProcessor : public AudioEffectX {
   void invalidateKernelSelection();
   // Hands the engine the sample rate it computes its coefficients for, in whole Hz.
   void setEngineSampleRate(int32_t rate);
+  // The engine takes the host's current rate and, once ready, updates its coefficients.
+  void followSampleRate();
   bool fillPinProperties(int32_t index, VstPinProperties* properties, const char* format);
 
   // Taken only by threads that change parameters or ask for display texts, never by audio.
