@@ -46,7 +46,6 @@ constexpr int stripY(int row, int offset) { return kBandStripTop + kBandStripHei
 constexpr int kKnobColumnX[4] = {415, 472, 530, 587};
 constexpr int kReadoutColumnX[4] = {423, 480, 538, 595};
 constexpr int kCompressorGroup[4] = {CompThreshLF, CompRatioLF, CompAttackLF, CompReleaseLF};
-constexpr const char* kColumnNames[4] = {"threshold", "ratio", "attack", "release"};
 
 constexpr ControlSpec pagePanel() {
   return {ControlKind::FilmStripDisplay, Role::PagePanel, -1, 0, 0, {400, 140, 640, 489}, 0,

@@ -13,8 +13,12 @@
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 namespace kestrane {
 namespace {
@@ -182,7 +186,11 @@ void runFirChunkAvx2(const FirChunk& chunk) noexcept {
 
 }  // namespace kestrane
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #else
 
