@@ -99,7 +99,9 @@ long long scaledNumber(const char* text, int digits, long long wholeLow, long lo
 }
 
 // "-inf", "inf" and the like: an 'i' as the first or second character.
-bool readsInfinite(const char* text) { return text[0] == 'i' || (text[0] != '\0' && text[1] == 'i'); }
+bool readsInfinite(const char* text) {
+  return text[0] == 'i' || (text[0] != '\0' && text[1] == 'i');
+}
 
 // The step whose table entry lies nearest to t (ties to the upper entry), among steps
 // 0..last; t below the first entry gives step 0.
@@ -230,7 +232,10 @@ float ratioFromText(const char* text, bool expanderPage) {
   // after it on the compressor page.
   if (expanderPage) {
     const std::ptrdiff_t prefix = findNear(number, "1:");
-    if (prefix >= 0) std::memmove(number, number + prefix + 2, std::strlen(number + prefix + 2) + 1);
+    if (prefix >= 0) {
+      const char* rest = number + prefix + 2;
+      std::memmove(number, rest, std::strlen(rest) + 1);
+    }
   } else {
     const std::ptrdiff_t suffix = findNear(number, ":1");
     if (suffix >= 0) number[suffix] = '\0';

@@ -39,9 +39,9 @@ inline std::vector<platform::ColorRef> windowPicture(platform::WindowRef window)
 // Whether a point lies in one of the text boxes (readouts and menus, edges included).
 inline bool inTextBox(int x, int y) {
   for (const layout::ControlSpec& spec : layout::kControls) {
-    if (spec.kind != layout::ControlKind::TextEdit && spec.kind != layout::ControlKind::OptionMenu) {
-      continue;
-    }
+    const bool text = spec.kind == layout::ControlKind::TextEdit ||
+                      spec.kind == layout::ControlKind::OptionMenu;
+    if (!text) continue;
     if (x >= spec.rect.left && x <= spec.rect.right && y >= spec.rect.top &&
         y <= spec.rect.bottom) {
       return true;

@@ -126,9 +126,10 @@ TEST_F(UserEdits, OnTheExpanderPageTheBracketAndTheAutomationNameTheExpanderPara
 TEST_F(UserEdits, GainAndLookaheadKnobsAndTheSwitchesAutomateTheirTags) {
   set(GainLMF, 0.2f);
   set(Lookahead, 0.5f);
-  click(layoutIndex(Role::GainKnob, rowOf(BandLMF)), platform::LeftButtonBit | platform::ControlBit);
+  const int controlClick = platform::LeftButtonBit | platform::ControlBit;
+  click(layoutIndex(Role::GainKnob, rowOf(BandLMF)), controlClick);
   expectAutomated(GainLMF, layout::kGainDefault);
-  click(layoutIndex(Role::LookaheadKnob, -1), platform::LeftButtonBit | platform::ControlBit);
+  click(layoutIndex(Role::LookaheadKnob, -1), controlClick);
   expectAutomated(Lookahead, 0.0f);
   EXPECT_EQ(text(layoutIndex(Role::LookaheadReadout, -1)), "0");
   EXPECT_TRUE(EditorHostLog::edits().empty());  // a control-click is no drag

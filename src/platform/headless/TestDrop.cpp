@@ -32,7 +32,9 @@ Outcome dragFiles(WindowRef window, Position client, const std::vector<std::stri
                   int) {
   std::vector<std::vector<char>> names;
   std::vector<void*> items;
-  for (const std::string& path : paths) names.emplace_back(path.c_str(), path.c_str() + path.size() + 1);
+  for (const std::string& path : paths) {
+    names.emplace_back(path.c_str(), path.c_str() + path.size() + 1);
+  }
   for (std::vector<char>& name : names) items.push_back(name.data());
   if (items.empty()) return Outcome{};
   return deliver(window, items.data(), static_cast<long>(items.size()), kDropFiles, client);
