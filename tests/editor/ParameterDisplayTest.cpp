@@ -155,15 +155,6 @@ TEST_F(ParameterDisplay, OnlyAFullValueSelectsTheExpanderPage) {
   EXPECT_EQ(editor()->getPage(), 0);
 }
 
-TEST_F(ParameterDisplay, SwitchesFollowTheirParameters) {
-  set(EnableLookahead, 0.0f);
-  set(EnableHF, 0.0f);
-  EXPECT_EQ(view(Role::EnableButton, -1)->getValue(), 0.0f);
-  EXPECT_EQ(view(Role::EnableButton, rowOf(BandHF))->getValue(), 0.0f);
-  set(EnableHF, 1.0f);
-  EXPECT_EQ(view(Role::EnableButton, rowOf(BandHF))->getValue(), 1.0f);
-}
-
 TEST_F(ParameterDisplay, SlopeMenusSelectTheSlopeTheEngineRuns) {
   OptionMenu* slope = view<OptionMenu>(Role::CrossoverMenu, -1, 2, 1);
   set(Fir3Slope, 0.0f);

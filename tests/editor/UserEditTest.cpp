@@ -232,13 +232,5 @@ TEST_F(UserEdits, TypedReadoutsSetTheNearestStepAndShowItsText) {
   }
 }
 
-TEST_F(UserEdits, TypingTheShownTextAgainChangesNothing) {
-  const std::size_t readout = layoutIndex(Role::GainReadout, rowOf(BandLF));
-  const float before = get(GainLF);
-  type(readout, text(readout).c_str());
-  EXPECT_EQ(get(GainLF), before);
-  EXPECT_TRUE(EditorHostLog::automations().empty());
-}
-
 }  // namespace
 }  // namespace kestrane
