@@ -3,6 +3,7 @@
 // sizes and random splits, with calm input (folded taps) and restless input (plain taps).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -92,6 +93,9 @@ TEST(FirFastPath, OneRestlessSampleAtTheEdgeOfTheReach) {
 }
 
 TEST(FirFastPath, AnUnsupportedLevelFallsBackToPortable) {
+  RecordProperty("detected", detectedSimdLevel() == SimdLevel::Avx2 ? "avx2" : "portable");
+  std::printf("this processor runs the %s paths\n",
+              detectedSimdLevel() == SimdLevel::Avx2 ? "AVX2" : "portable");
   EXPECT_TRUE(simdLevelSupported(SimdLevel::Portable));
   EXPECT_EQ(usableSimdLevel(SimdLevel::Portable), SimdLevel::Portable);
   EXPECT_EQ(usableSimdLevel(SimdLevel::Avx2), detectedSimdLevel());
