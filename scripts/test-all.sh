@@ -8,6 +8,8 @@
 # Stages, each in build/<preset>:
 #   native       Debug, every unit and conformance test (ctest)
 #   native-asan  the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   native-tsan  the tests labelled "tsan" (threads at work on one instance) under ThreadSanitizer
+#   native-fuzz  the dispatcher fuzzer (clang, libFuzzer, ASan + UBSan), a fixed number of runs
 #   win64        the x86-64 Windows build, every test under wine64
 #   win32        the shipped 32-bit Kestrane.dll: the checks on the DLL (label "dll") and the
 #                test programs labelled "conformance" or "smoke", whole, under wine's 32-bit
@@ -25,14 +27,14 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo" || exit 1
 
 jobs=${KESTRANE_JOBS:-2}
-all_stages=(native native-asan win64 win32)
+all_stages=(native native-asan native-tsan native-fuzz win64 win32)
 stages=()
 for arg in "$@"; do
   case "$arg" in
     --quick) stages+=(native) ;;
-    native | native-asan | win64 | win32) stages+=("$arg") ;;
+    native | native-asan | native-tsan | native-fuzz | win64 | win32) stages+=("$arg") ;;
     -h | --help)
-      sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)
@@ -163,6 +165,7 @@ for s in "${stages[@]}"; do
         record win32-wine 0 0 1 "skipped: ${why#setup-wine32: }"
       fi
       ;;
+    native-tsan) stage native-tsan -L '^tsan$' ;;
     *) stage "$s" ;;
   esac
 done
