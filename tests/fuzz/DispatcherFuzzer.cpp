@@ -394,10 +394,12 @@ class Driver {
       default: break;
     }
 
+    // The editor gets no parent window (it then opens without a system window).
     const size_t size = bufferSizeFor(opcode);
     std::vector<char> buffer(size, static_cast<char>(kUntouched));
+    const bool withBuffer = pointerKind == 1 && size > 0;
     void* ptr = nullptr;
-    if (pointerKind == 1 && size > 0) {
+    if (withBuffer) {
       fillRequestBuffer(opcode, buffer);
       ptr = buffer.data();
     } else if (pointerKind == 2 && size == 0 && opcode != effEditOpen) {
@@ -406,8 +408,9 @@ class Driver {
     }
     const std::vector<char> before = buffer;
     const intptr_t answer = dispatch(opcode, index, value, ptr, opt);
-    if (ptr == buffer.data()) checkAnswer(opcode, index, value, answer, before, buffer);
-    else if (opcode == effCopyProgram || opcode == effSetProgramName) {
+    if (withBuffer) {
+      checkAnswer(opcode, index, answer, before, buffer);
+    } else if (opcode == effCopyProgram) {
       noteProgramChange(opcode, index, answer, nullptr);
     }
   }
@@ -443,7 +446,7 @@ class Driver {
     }
   }
 
-  void checkAnswer(int32_t opcode, int32_t index, intptr_t value, intptr_t answer,
+  void checkAnswer(int32_t opcode, int32_t index, intptr_t answer,
                    const std::vector<char>& before, const std::vector<char>& after) {
     if (opcode == effSetProgramName || opcode == effCopyProgram) {
       noteProgramChange(opcode, index, answer, before.data());
@@ -468,7 +471,6 @@ class Driver {
     }
     if (opcode == effGetProgramName) checkProgramName(after.data());
     checkText(opcode, after, written);
-    (void)value;
   }
 
   void checkProgramName(const char* answer) {
