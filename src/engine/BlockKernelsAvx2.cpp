@@ -1,6 +1,6 @@
 // The block's sample loops with 256-bit integer vectors (AVX2), chosen at run time (SimdLevel).
-// As in FirChunkAvx2.cpp, every header comes before the target switch, so only this file's own
-// functions are compiled for AVX2.
+// Every header comes before engine/Avx2Begin.h, so only this file's own functions are compiled
+// for AVX2.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -13,22 +13,10 @@
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+#include "engine/Avx2Begin.h"
 
 namespace kestrane {
 namespace {
-
-inline __m256i load8(const int32_t* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-inline void store8(int32_t* p, __m256i v) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
 
 // The largest of the eight lanes, unsigned.
 inline uint32_t maxLane(__m256i v) {
@@ -170,11 +158,7 @@ void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
 
 }  // namespace kestrane
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+#include "engine/Avx2End.h"
 
 #else
 

@@ -1,8 +1,6 @@
-// The FIR chunk with 256-bit integer vectors (AVX2), chosen at run time (SimdLevel).
-//
-// Only this file's own functions are compiled for AVX2: every header is included before the
-// target switch below, so no inline function shared with other files (whose one copy the linker
-// keeps for the whole program) is ever compiled for it. The rest of the library stays SSE2.
+// The FIR chunk with 256-bit integer vectors (AVX2), chosen at run time (SimdLevel). Every
+// header comes before engine/Avx2Begin.h, so only this file's own functions are compiled for
+// AVX2.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -13,12 +11,7 @@
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+#include "engine/Avx2Begin.h"
 
 namespace kestrane {
 namespace {
@@ -27,10 +20,7 @@ namespace {
 // four at a time (vpmuldq: the signed low halves of the four 64-bit lanes). Eight history
 // samples h[p - j L .. p - j L + 7] are one load; the even outputs multiply it as it stands,
 // the odd ones after a 32-bit shift down of every lane, each against the tap broadcast.
-inline __m256i load8(const int32_t* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
+//
 // acc[0 .. 8 G) = the tap sums of the 8 G outputs whose newest inputs are h[0 .. 8 G). `h`
 // points into the mirrored ring so that h[-54 L] and h[8 G - 1] both lie inside it. Two groups
 // or four (16 or 32 outputs) share each tap's broadcast and the walk through the taps.
@@ -186,11 +176,7 @@ void runFirChunkAvx2(const FirChunk& chunk) noexcept {
 
 }  // namespace kestrane
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+#include "engine/Avx2End.h"
 
 #else
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "EngineTestSupport.h"
+#include "SimdLevelsHere.h"
 #include "engine/BandPath.h"
 #include "engine/BlockKernels.h"
 #include "engine/SampleConversion.h"
@@ -22,13 +23,8 @@
 namespace kestrane {
 namespace {
 
-std::vector<SimdLevel> levelsHere() {
-  std::vector<SimdLevel> levels = {SimdLevel::Portable};
-  if (simdLevelSupported(SimdLevel::Avx2)) levels.push_back(SimdLevel::Avx2);
-  return levels;
-}
-
-const char* name(SimdLevel level) { return level == SimdLevel::Avx2 ? "avx2" : "portable"; }
+using test::levelName;
+using test::levelsHere;
 
 bool samePeaks(const BlockPeaks& a, const BlockPeaks& b) {
   return a.input == b.input && a.bandLevel == b.bandLevel && a.bandOutput == b.bandOutput &&
@@ -75,7 +71,7 @@ TEST(BandPathFastPath, EveryLevelMatchesTheReference) {
   constexpr int32_t kLengths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 63, 64, 65, 255, 256, 257,
                                   511, 512, 513, 1000, 1500};
   for (SimdLevel level : levelsHere()) {
-    SCOPED_TRACE(name(level));
+    SCOPED_TRACE(levelName(level));
     std::mt19937 rng(1234);
     auto reference = std::make_unique<BandPathState>();
     auto fast = std::make_unique<BandPathState>();
@@ -160,7 +156,7 @@ TEST(BandPathFastPath, FloatConversionOfEveryKindOfSample) {
         (level == SimdLevel::Avx2 ? floatsToQ23Avx2 : floatsToQ23Portable)(in.data(), out.data(),
                                                                             frames, peak);
         for (std::size_t i = 0; i < in.size(); ++i) {
-          ASSERT_EQ(out[i], floatToQ23(in[i])) << name(level) << " " << in[i];
+          ASSERT_EQ(out[i], floatToQ23(in[i])) << levelName(level) << " " << in[i];
           expectedPeak = std::max(expectedPeak, magnitude(out[i]));
         }
         EXPECT_EQ(out.back(), 12345) << "wrote past the end";
@@ -203,8 +199,8 @@ TEST(BandPathFastPath, MixOutputUnderEveryRoundingMode) {
         }
         std::fesetround(saved);
       }
-      EXPECT_EQ(out[0][0], out[1][0]) << name(level) << " mode " << mode;
-      EXPECT_EQ(out[0][1], out[1][1]) << name(level) << " mode " << mode;
+      EXPECT_EQ(out[0][0], out[1][0]) << levelName(level) << " mode " << mode;
+      EXPECT_EQ(out[0][1], out[1][1]) << levelName(level) << " mode " << mode;
       EXPECT_TRUE(samePeaks(peaks[0], peaks[1]));
     }
   }

@@ -13,20 +13,13 @@
 
 #include "engine/CrossoverKernels.h"
 #include "engine/FirStage.h"
+#include "SimdLevelsHere.h"
 #include "engine/SimdLevel.h"
 
 namespace kestrane::test {
 
-// Every level this processor runs.
-inline std::vector<SimdLevel> levelsHere() {
-  std::vector<SimdLevel> levels = {SimdLevel::Portable};
-  if (simdLevelSupported(SimdLevel::Avx2)) levels.push_back(SimdLevel::Avx2);
-  return levels;
-}
-
 inline std::string describe(SimdLevel level, int32_t kernel) {
-  return std::string(level == SimdLevel::Avx2 ? "avx2" : "portable") + " kernel " +
-         std::to_string(kernel);
+  return std::string(levelName(level)) + " kernel " + std::to_string(kernel);
 }
 
 // A sample of program-like level (up to 4x full scale), or now and then, when `restless`, one
