@@ -7,6 +7,7 @@
 // on its user-interface or automation threads. Nothing here locks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "shell/VstAbi.h"
@@ -128,7 +129,9 @@ class AudioEffect {
   audioMasterCallback audioMaster;
   int32_t numPrograms;
   int32_t numParams;
-  int32_t curProgram = 0;
+  // The current program. A host may change it on one thread and ask for it (or its name) on
+  // another, so it is read and written whole, as an atomic.
+  std::atomic<int32_t> curProgram{0};
   int32_t blockSize = 1024;  // frames
   AEffect cEffect;
 };

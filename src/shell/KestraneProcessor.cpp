@@ -92,11 +92,12 @@ void KestraneProcessor::getProgramName(char* name) {
     name[0] = '\0';
     return;
   }
-  const char* stored = programs[curProgram].name;
+  const int32_t current = curProgram;
+  const char* stored = programs[current].name;
   if (std::strcmp(stored, "Init") == 0) {
     // An unnamed program reads with its one-based number: "Init 3".
     char numbered[kProgramNameSize + 16];
-    std::snprintf(numbered, sizeof numbered, "%s %d", stored, static_cast<int>(curProgram + 1));
+    std::snprintf(numbered, sizeof numbered, "%s %d", stored, static_cast<int>(current + 1));
     copyText(name, numbered);
   } else {
     copyText(name, stored);

@@ -85,6 +85,8 @@ TEST(Threads, AudioAutomationTextsAndEditorAtOnce) {
       (void)fx.text(effGetParamName, id);
       (void)fx.getParameter(id);
       (void)fx.text(effGetProgramNameIndexed, static_cast<int32_t>(step % kNumPrograms));
+      (void)fx.text(effGetProgramName);
+      (void)fx.dispatch(effGetProgram);
       if (open && step % 64 == 0) {
         fx.dispatch(effEditIdle);
         window.pump();
