@@ -25,7 +25,7 @@ namespace kestrane {
 namespace {
 
 using layout::ControlKind;
-using layout::ControlSpec;
+using layout::ControlItem;
 using layout::Role;
 
 // The readouts' and menus' font (Arial 9).
@@ -134,9 +134,9 @@ int32_t KestraneEditor::open(void* window) {
     bitmaps[i] = new (std::nothrow) Bitmap(id);
     built = bitmaps[i] != nullptr;
   }
-  for (const ControlSpec& spec : layout::kControls) {
+  for (const ControlItem& item : layout::kControls) {
     if (!built) break;
-    built = createControl(spec);
+    built = createControl(item);
   }
   if (!built) {
     close();
@@ -193,47 +193,47 @@ Bitmap* KestraneEditor::bitmap(int32_t id) const {
 
 // --- Building the controls -----------------------------------------------------------------------
 
-bool KestraneEditor::createControl(const ControlSpec& spec) {
-  const Rect size(spec.rect.left, spec.rect.top, spec.rect.right, spec.rect.bottom);
-  const int32_t band = spec.row >= 0 ? bandOfRow(spec.row) : -1;
+bool KestraneEditor::createControl(const ControlItem& item) {
+  const Rect size(item.rect.left, item.rect.top, item.rect.right, item.rect.bottom);
+  const int32_t band = item.row >= 0 ? bandOfRow(item.row) : -1;
   Control* made = nullptr;
-  switch (spec.kind) {
+  switch (item.kind) {
     case ControlKind::FilmStripDisplay:
-      made = new (std::nothrow) FilmStripDisplay(size, this, spec.tag, spec.frames,
-                                                 spec.frameHeight, bitmap(spec.bitmap));
+      made = new (std::nothrow) FilmStripDisplay(size, this, item.tag, item.frames,
+                                                 item.frameHeight, bitmap(item.bitmap));
       break;
     case ControlKind::VuMeter:
-      made = new (std::nothrow) VuMeter(size, bitmap(spec.bitmap), bitmap(spec.secondBitmap),
-                                        spec.ledCount, spec.style);
+      made = new (std::nothrow) VuMeter(size, bitmap(item.bitmap), bitmap(item.secondBitmap),
+                                        item.ledCount, item.style);
       break;
     case ControlKind::GainReductionMeter:
       made = new (std::nothrow) GainReductionMeter(
-          size, bitmap(spec.bitmap), bitmap(spec.secondBitmap), spec.ledCount, spec.style);
+          size, bitmap(item.bitmap), bitmap(item.secondBitmap), item.ledCount, item.style);
       break;
     case ControlKind::AnimatedKnob:
-      made = new (std::nothrow) AnimatedKnob(size, this, spec.tag, spec.frames, spec.frameHeight,
-                                             bitmap(spec.bitmap));
+      made = new (std::nothrow) AnimatedKnob(size, this, item.tag, item.frames, item.frameHeight,
+                                             bitmap(item.bitmap));
       break;
     case ControlKind::TextEdit:
-      made = new (std::nothrow) TextEdit(size, this, spec.tag, nullptr, nullptr, 0);
+      made = new (std::nothrow) TextEdit(size, this, item.tag, nullptr, nullptr, 0);
       break;
     case ControlKind::OnOffButton:
-      made = new (std::nothrow) OnOffButton(size, this, spec.tag, bitmap(spec.bitmap));
+      made = new (std::nothrow) OnOffButton(size, this, item.tag, bitmap(item.bitmap));
       break;
     case ControlKind::TransferCurveView:
-      made = new (std::nothrow) TransferCurveView(size, bitmap(spec.bitmap));
+      made = new (std::nothrow) TransferCurveView(size, bitmap(item.bitmap));
       break;
     case ControlKind::OptionMenu:
-      made = new (std::nothrow) OptionMenu(size, this, spec.tag, nullptr, nullptr, spec.style);
+      made = new (std::nothrow) OptionMenu(size, this, item.tag, nullptr, nullptr, item.style);
       break;
   }
   Pending<Control> control(made);
   if (control.get() == nullptr) return false;
 
   // Settings before the control joins the frame.
-  switch (spec.kind) {
+  switch (item.kind) {
     case ControlKind::AnimatedKnob:
-      control.get()->setDefaultValue(spec.defaultValue);
+      control.get()->setDefaultValue(item.defaultValue);
       break;
     case ControlKind::TextEdit: {
       auto* readout = static_cast<TextEdit*>(control.get());
@@ -251,13 +251,13 @@ bool KestraneEditor::createControl(const ControlSpec& spec) {
       menu->setShadowColor(kGrey);
       menu->setBackgroundColor(kBlack);
       menu->setFrameColor(kBlack);
-      if (spec.variant == 1) {  // slope: 6, 12, 18, 24 dB per octave
+      if (item.variant == 1) {  // slope: 6, 12, 18, 24 dB per octave
         for (int32_t step = 0; step <= kLastSlopeStep; ++step) {
           char entry[16];
           std::snprintf(entry, sizeof entry, "%d dB", 6 * (step + 1));
           if (!menu->addEntry(entry)) return false;
         }
-        menu->setCurrent(readout::nearestStep(value(spec.tag), kLastSlopeStep), true);
+        menu->setCurrent(readout::nearestStep(value(item.tag), kLastSlopeStep), true);
       }
       break;
     }
@@ -268,15 +268,15 @@ bool KestraneEditor::createControl(const ControlSpec& spec) {
   Control* added = control.handOver();
 
   // The reference, and what the control shows.
-  switch (spec.role) {
+  switch (item.role) {
     case Role::PagePanel:
       pagePanel = static_cast<FilmStripDisplay*>(added);
       pagePanel->setValue(static_cast<float>(page));
       break;
     case Role::LevelMeter: {
-      const int32_t slot = band < 0 ? (spec.column == 0 ? LevelInputLeft : LevelOutputLeft) +
-                                          spec.variant
-                                    : (spec.column == 0 ? bandInLevel(band) : bandOutLevel(band));
+      const int32_t slot = band < 0 ? (item.column == 0 ? LevelInputLeft : LevelOutputLeft) +
+                                          item.variant
+                                    : (item.column == 0 ? bandInLevel(band) : bandOutLevel(band));
       levelMeters[slot] = static_cast<VuMeter*>(added);
       added->setValue(meters.level[slot].load(std::memory_order_relaxed));
       break;
@@ -294,23 +294,23 @@ bool KestraneEditor::createControl(const ControlSpec& spec) {
       gainKnobs[band] = static_cast<AnimatedKnob*>(added);
       break;
     case Role::BandKnob:
-      bandKnobs[band][spec.column] = static_cast<AnimatedKnob*>(added);
+      bandKnobs[band][item.column] = static_cast<AnimatedKnob*>(added);
       break;
     case Role::LookaheadReadout:
       lookaheadReadout = static_cast<TextEdit*>(added);
-      setParameter(spec.parameter, value(spec.parameter));
+      setParameter(item.parameter, value(item.parameter));
       break;
     case Role::GainReadout:
       gainReadouts[band] = static_cast<TextEdit*>(added);
-      setParameter(spec.parameter, value(spec.parameter));
+      setParameter(item.parameter, value(item.parameter));
       break;
     case Role::BandReadout:
-      bandReadouts[band][spec.column] = static_cast<TextEdit*>(added);
-      setParameter(spec.parameter, value(spec.parameter));
+      bandReadouts[band][item.column] = static_cast<TextEdit*>(added);
+      setParameter(item.parameter, value(item.parameter));
       break;
     case Role::PageButton:
-      pageButtons[spec.column] = static_cast<OnOffButton*>(added);
-      added->setValue(static_cast<float>(spec.column == 0 ? 1 - page : page));
+      pageButtons[item.column] = static_cast<OnOffButton*>(added);
+      added->setValue(static_cast<float>(item.column == 0 ? 1 - page : page));
       break;
     case Role::EnableButton:
       if (band < 0) {
@@ -318,14 +318,14 @@ bool KestraneEditor::createControl(const ControlSpec& spec) {
       } else {
         bandSwitches[band] = static_cast<OnOffButton*>(added);
       }
-      added->setValue(value(spec.tag));
+      added->setValue(value(item.tag));
       break;
     case Role::CurveView:
       curveViews[band] = static_cast<TransferCurveView*>(added);
       showCurve(band);
       break;
     case Role::CrossoverMenu:
-      (spec.variant == 0 ? frequencyMenus : slopeMenus)[spec.column] =
+      (item.variant == 0 ? frequencyMenus : slopeMenus)[item.column] =
           static_cast<OptionMenu*>(added);
       break;
   }

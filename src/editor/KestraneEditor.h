@@ -93,7 +93,7 @@ class KestraneEditor : public EditorBase, public ControlListener, public EditorP
 
  private:
   // Makes one control of the layout, sets it up, adds it to the frame and keeps the reference.
-  bool createControl(const layout::ControlSpec& spec);
+  bool createControl(const layout::ControlItem& item);
   Bitmap* bitmap(int32_t id) const;
   // The parameter a band control stands for on the current page, and its value.
   int32_t bandParameter(int32_t band, int32_t column) const;

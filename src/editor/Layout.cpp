@@ -47,36 +47,36 @@ constexpr int kKnobColumnX[4] = {415, 472, 530, 587};
 constexpr int kReadoutColumnX[4] = {423, 480, 538, 595};
 constexpr int kCompressorGroup[4] = {CompThreshLF, CompRatioLF, CompAttackLF, CompReleaseLF};
 
-constexpr ControlSpec pagePanel() {
+constexpr ControlItem pagePanel() {
   return {ControlKind::FilmStripDisplay, Role::PagePanel, -1, 0, 0, {400, 140, 640, 489}, 0,
           DisplayMode, PagePanelBitmap, 0, 2, 349, 0, 0, 0.0f, 0.0f, "page panel"};
 }
 
-constexpr ControlSpec levelMeter(int row, int column, int channel, int y, const char* name) {
+constexpr ControlItem levelMeter(int row, int column, int channel, int y, const char* name) {
   return {ControlKind::VuMeter, Role::LevelMeter, row, column, channel, {13, y, 137, y + 6}, 0, -1,
           column == 0 ? InputMeterBitmap : OutputMeterBitmap, MeterOffBitmap, 0, 0, 1, 124, 0.0f,
           0.0f, name};
 }
 
-constexpr ControlSpec reductionMeter(int row, const char* name) {
+constexpr ControlItem reductionMeter(int row, const char* name) {
   return {ControlKind::GainReductionMeter, Role::ReductionMeter, row, 0, 0,
           {13, stripY(row, 44), 137, stripY(row, 50)}, 0, -1, MeterOffBitmap,
           CompressorReductionBitmap, 0, 0, 1, 124, 1.0f, 1.0f, name};
 }
 
-constexpr ControlSpec knob(Role role, int row, int column, Box rect, int tag, int bitmap,
+constexpr ControlItem knob(Role role, int row, int column, Box rect, int tag, int bitmap,
                            int expanderBitmap, float defaultValue, float expanderDefault,
                            const char* name) {
   return {ControlKind::AnimatedKnob, role, row, column, 0, rect, tag, tag, bitmap, expanderBitmap,
           37, 34, 0, 0, defaultValue, expanderDefault, name};
 }
 
-constexpr ControlSpec gainKnob(int row, const char* name) {
+constexpr ControlItem gainKnob(int row, const char* name) {
   return knob(Role::GainKnob, row, 0, {246, stripY(row, 16), 290, stripY(row, 50)},
               GainLF + bandOfRow(row), GainKnobBitmap, 0, kGainDefault, kGainDefault, name);
 }
 
-constexpr ControlSpec bandKnob(int row, int column, const char* name) {
+constexpr ControlItem bandKnob(int row, int column, const char* name) {
   // Thresholds default to 0 dB on the compressor page and to "-inf" on the expander page.
   const float compressorDefault = column == 0 ? 1.0f : 0.0f;
   return knob(Role::BandKnob, row, column,
@@ -85,18 +85,18 @@ constexpr ControlSpec bandKnob(int row, int column, const char* name) {
               compressorDefault, 0.0f, name);
 }
 
-constexpr ControlSpec readout(Role role, int row, int column, Box rect, int tag, int parameter,
+constexpr ControlItem readout(Role role, int row, int column, Box rect, int tag, int parameter,
                               const char* name) {
   return {ControlKind::TextEdit, role, row, column, 0, rect, tag, parameter, 0, 0, 0, 0, 0, 0,
           0.0f, 0.0f, name};
 }
 
-constexpr ControlSpec gainReadout(int row, const char* name) {
+constexpr ControlItem gainReadout(int row, const char* name) {
   return readout(Role::GainReadout, row, 0, {254, stripY(row, 52), 281, stripY(row, 63)},
                  kFirstGainReadoutTag + row, GainLF + bandOfRow(row), name);
 }
 
-constexpr ControlSpec bandReadout(int row, int column, const char* name) {
+constexpr ControlItem bandReadout(int row, int column, const char* name) {
   return readout(Role::BandReadout, row, column,
                  {kReadoutColumnX[column], stripY(row, 51), kReadoutColumnX[column] + 27,
                   stripY(row, 62)},
@@ -104,24 +104,24 @@ constexpr ControlSpec bandReadout(int row, int column, const char* name) {
                  kCompressorGroup[column] + bandOfRow(row), name);
 }
 
-constexpr ControlSpec button(Role role, int row, int column, Box rect, int tag, int parameter,
+constexpr ControlItem button(Role role, int row, int column, Box rect, int tag, int parameter,
                              int bitmap, const char* name) {
   return {ControlKind::OnOffButton, role, row, column, 0, rect, tag, parameter, bitmap, 0, 2, 31,
           0, 0, 0.0f, 0.0f, name};
 }
 
-constexpr ControlSpec enableButton(int row, const char* name) {
+constexpr ControlItem enableButton(int row, const char* name) {
   return button(Role::EnableButton, row, 0, {204, stripY(row, 28), 225, stripY(row, 59)},
                 EnableLF + bandOfRow(row), EnableLF + bandOfRow(row), BandSwitchBitmap, name);
 }
 
-constexpr ControlSpec curveView(int row, const char* name) {
+constexpr ControlItem curveView(int row, const char* name) {
   return {ControlKind::TransferCurveView, Role::CurveView, row, 0, 0,
           {319, stripY(row, 15), 376, stripY(row, 72)}, 0, -1, CurveGridBitmap, 0, 0, 0, 0, 0,
           0.0f, 0.0f, name};
 }
 
-constexpr ControlSpec crossoverMenu(int split, int variant, const char* name) {
+constexpr ControlItem crossoverMenu(int split, int variant, const char* name) {
   const int left = 360 + 57 * split;
   const int top = variant == 0 ? 95 : 117;
   const int tag = variant == 0 ? Fir1Freq + split : Fir1Slope + split;
@@ -131,7 +131,7 @@ constexpr ControlSpec crossoverMenu(int split, int variant, const char* name) {
 
 }  // namespace
 
-const ControlSpec kControls[kControlCount] = {
+const ControlItem kControls[kControlCount] = {
     pagePanel(),
 
     levelMeter(-1, 0, 0, 61, "input left meter"),

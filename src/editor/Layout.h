@@ -97,7 +97,7 @@ struct Box {
   int height() const { return bottom - top; }
 };
 
-struct ControlSpec {
+struct ControlItem {
   ControlKind kind;
   Role role;
   int row;     // band row 0 HF .. 3 LF, or -1
@@ -118,7 +118,7 @@ struct ControlSpec {
 };
 
 constexpr std::size_t kControlCount = 76;
-extern const ControlSpec kControls[kControlCount];
+extern const ControlItem kControls[kControlCount];
 
 // The gain knobs' default: the single-precision value of 251/501, which reads as 0.0 dB.
 constexpr float kGainDefault = 0.500998f;

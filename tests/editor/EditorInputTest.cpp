@@ -14,8 +14,8 @@ namespace testuser = platform::testuser;
 
 TEST_F(EditorWindow, AKnobTurnedWithTheMouseMovesItsParameterReadoutAndAutomation) {
   ASSERT_TRUE(opened);
-  const layout::ControlSpec& knob = controlOf(Role::GainKnob, 3);  // the LF gain
-  const layout::ControlSpec& readout = controlOf(Role::GainReadout, 3);
+  const layout::ControlItem& knob = controlOf(Role::GainKnob, 3);  // the LF gain
+  const layout::ControlItem& readout = controlOf(Role::GainReadout, 3);
   const float before = effect->getParameter(effect, knob.tag);
   idle();
   const std::vector<platform::ColorRef> shownBefore = picture();

@@ -52,30 +52,30 @@ TEST_F(EditorLayout, Opens76ControlsInTableOrderWithTheirPlacesTagsAndBitmaps) {
   EXPECT_EQ(frame()->getBackground()->getResourceId(), 103);
 
   for (std::size_t i = 0; i < layout::kControlCount; ++i) {
-    const layout::ControlSpec& spec = layout::kControls[i];
-    SCOPED_TRACE(spec.name);
+    const layout::ControlItem& item = layout::kControls[i];
+    SCOPED_TRACE(item.name);
     Control* control = view(i);
     ASSERT_NE(control, nullptr);
-    EXPECT_TRUE(isKind(control, spec.kind));
+    EXPECT_TRUE(isKind(control, item.kind));
     const Rect& size = control->getSize();
-    EXPECT_EQ(size.left, spec.rect.left);
-    EXPECT_EQ(size.top, spec.rect.top);
-    EXPECT_EQ(size.right, spec.rect.right);
-    EXPECT_EQ(size.bottom, spec.rect.bottom);
-    EXPECT_EQ(control->getTag(), spec.tag);
+    EXPECT_EQ(size.left, item.rect.left);
+    EXPECT_EQ(size.top, item.rect.top);
+    EXPECT_EQ(size.right, item.rect.right);
+    EXPECT_EQ(size.bottom, item.rect.bottom);
+    EXPECT_EQ(control->getTag(), item.tag);
     // The editor listens to everything that reports; the meters and curves report nothing.
-    const bool displayOnly = spec.kind == ControlKind::VuMeter ||
-                             spec.kind == ControlKind::GainReductionMeter ||
-                             spec.kind == ControlKind::TransferCurveView;
+    const bool displayOnly = item.kind == ControlKind::VuMeter ||
+                             item.kind == ControlKind::GainReductionMeter ||
+                             item.kind == ControlKind::TransferCurveView;
     EXPECT_EQ(control->getListener() == nullptr, displayOnly);
-    if (spec.bitmap != 0 && !displayOnly) {
+    if (item.bitmap != 0 && !displayOnly) {
       ASSERT_NE(control->getBackground(), nullptr);
-      EXPECT_EQ(control->getBackground()->getResourceId(), spec.bitmap);
+      EXPECT_EQ(control->getBackground()->getResourceId(), item.bitmap);
     }
     if (auto* knob = dynamic_cast<AnimatedKnob*>(control)) {
       EXPECT_EQ(knob->getFrameCount(), 37);
       EXPECT_EQ(knob->getFrameHeight(), 34);
-      EXPECT_FLOAT_EQ(knob->getDefaultValue(), spec.defaultValue);
+      EXPECT_FLOAT_EQ(knob->getDefaultValue(), item.defaultValue);
     }
     if (auto* readout = dynamic_cast<TextEdit*>(control)) {
       EXPECT_EQ(readout->getFont(), 6);
@@ -179,12 +179,12 @@ TEST_F(EditorLayout, CloseAndOpenKeepThePageAndStartTheMetersAtRest) {
   ASSERT_TRUE(open());
   EXPECT_EQ(editor()->getPage(), 1);
   for (std::size_t i = 0; i < layout::kControlCount; ++i) {
-    const layout::ControlSpec& spec = layout::kControls[i];
-    if (spec.role == Role::LevelMeter) {
-      EXPECT_EQ(view(i)->getValue(), 0.0f) << spec.name;
+    const layout::ControlItem& item = layout::kControls[i];
+    if (item.role == Role::LevelMeter) {
+      EXPECT_EQ(view(i)->getValue(), 0.0f) << item.name;
     }
-    if (spec.role == Role::ReductionMeter) {
-      EXPECT_EQ(view(i)->getValue(), 1.0f) << spec.name;
+    if (item.role == Role::ReductionMeter) {
+      EXPECT_EQ(view(i)->getValue(), 1.0f) << item.name;
     }
   }
   EXPECT_EQ(slots.level[LevelOutputLeft].load(), 0.0f);

@@ -38,12 +38,12 @@ inline std::vector<platform::ColorRef> windowPicture(platform::WindowRef window)
 
 // Whether a point lies in one of the text boxes (readouts and menus, edges included).
 inline bool inTextBox(int x, int y) {
-  for (const layout::ControlSpec& spec : layout::kControls) {
-    const bool text = spec.kind == layout::ControlKind::TextEdit ||
-                      spec.kind == layout::ControlKind::OptionMenu;
+  for (const layout::ControlItem& item : layout::kControls) {
+    const bool text = item.kind == layout::ControlKind::TextEdit ||
+                      item.kind == layout::ControlKind::OptionMenu;
     if (!text) continue;
-    if (x >= spec.rect.left && x <= spec.rect.right && y >= spec.rect.top &&
-        y <= spec.rect.bottom) {
+    if (x >= item.rect.left && x <= item.rect.right && y >= item.rect.top &&
+        y <= item.rect.bottom) {
       return true;
     }
   }

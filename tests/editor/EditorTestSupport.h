@@ -90,9 +90,9 @@ class EditedEffect : public KestraneProcessorWithEditor {
 // The index in the layout table (and in the frame's views) of a control.
 inline std::size_t layoutIndex(layout::Role role, int row, int column = 0, int variant = 0) {
   for (std::size_t i = 0; i < layout::kControlCount; ++i) {
-    const layout::ControlSpec& spec = layout::kControls[i];
-    if (spec.role == role && spec.row == row && spec.column == column &&
-        spec.variant == variant) {
+    const layout::ControlItem& item = layout::kControls[i];
+    if (item.role == role && item.row == row && item.column == column &&
+        item.variant == variant) {
       return i;
     }
   }

@@ -41,9 +41,9 @@ inline intptr_t KESTRANE_VSTCALLBACK pluginHost(AEffect*, int32_t opcode, int32_
   }
 }
 
-inline const layout::ControlSpec& controlOf(layout::Role role, int row) {
-  for (const layout::ControlSpec& spec : layout::kControls) {
-    if (spec.role == role && spec.row == row) return spec;
+inline const layout::ControlItem& controlOf(layout::Role role, int row) {
+  for (const layout::ControlItem& item : layout::kControls) {
+    if (item.role == role && item.row == row) return item;
   }
   return layout::kControls[0];
 }

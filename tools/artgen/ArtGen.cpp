@@ -25,7 +25,7 @@ namespace {
 
 using layout::Box;
 using layout::ControlKind;
-using layout::ControlSpec;
+using layout::ControlItem;
 using layout::Role;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -62,16 +62,16 @@ double meterX(double db) {
 }
 
 // --- Layout look-ups ---------------------------------------------------------------------------
-std::vector<const ControlSpec*> controls(Role role) {
-  std::vector<const ControlSpec*> found;
-  for (const ControlSpec& c : layout::kControls) {
+std::vector<const ControlItem*> controls(Role role) {
+  std::vector<const ControlItem*> found;
+  for (const ControlItem& c : layout::kControls) {
     if (c.role == role) found.push_back(&c);
   }
   return found;
 }
 
-const ControlSpec& control(Role role, int row, int column = 0, int variant = 0) {
-  for (const ControlSpec& c : layout::kControls) {
+const ControlItem& control(Role role, int row, int column = 0, int variant = 0) {
+  for (const ControlItem& c : layout::kControls) {
     if (c.role == role && c.row == row && c.column == column && c.variant == variant) return c;
   }
   std::fprintf(stderr, "artgen: no control for role %d row %d column %d\n",
@@ -192,7 +192,7 @@ void drawTitle(Image& img) {
 void drawMasterSection(Image& img) {
   // Meters.
   module(img, 2, 47, 195, 91, kNeutral);
-  for (const ControlSpec* m : controls(Role::LevelMeter)) {
+  for (const ControlItem* m : controls(Role::LevelMeter)) {
     if (m->row != -1) continue;
     recess(img, m->rect);
     img.text(m->variant == 0 ? "L" : "R", 7.5, m->rect.bottom + 0.5, 6.5, Weight::Bold, kLabelDim,
@@ -286,7 +286,7 @@ void drawMasterSection(Image& img) {
     cairo_stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0);
   }
-  for (const ControlSpec* menu : controls(Role::CrossoverMenu)) {
+  for (const ControlItem* menu : controls(Role::CrossoverMenu)) {
     recess(img, menu->rect, hex(0x0b0c0e));
     // A small arrow beside each box says it opens a list.
     const double ax = menu->rect.right + 4.5;
@@ -523,8 +523,8 @@ struct Art {
     for (auto& [id, image] : bitmaps) delete image;
   }
   Image& add(int id) {
-    const layout::BitmapSpec* spec = layout::findBitmap(id);
-    Image* image = new Image(spec->width, spec->height);
+    const layout::BitmapSpec* item = layout::findBitmap(id);
+    Image* image = new Image(item->width, item->height);
     bitmaps[id] = image;
     return *image;
   }
@@ -533,7 +533,7 @@ struct Art {
 
 std::vector<Box> rects(Role role) {
   std::vector<Box> found;
-  for (const ControlSpec* c : controls(role)) found.push_back(c->rect);
+  for (const ControlItem* c : controls(role)) found.push_back(c->rect);
   return found;
 }
 
@@ -597,7 +597,7 @@ void drawAll(Art& art) {
 void drawPreview(Art& art, Image& preview) {
   preview.paste(art.at(layout::BackgroundBitmap), 0, 0, 640, 489, 0, 0);
   int sample = 0;
-  for (const ControlSpec& c : layout::kControls) {
+  for (const ControlItem& c : layout::kControls) {
     ++sample;
     const Box& b = c.rect;
     switch (c.kind) {
@@ -656,18 +656,18 @@ int run(const std::string& resources, const std::string& docs) {
   }
   Art art;
   drawAll(art);
-  for (const layout::BitmapSpec& spec : layout::kBitmaps) {
-    Image& image = art.at(spec.id);
-    if (image.width() != spec.width || image.height() != spec.height) {
-      std::fprintf(stderr, "artgen: bitmap %d drawn at the wrong size\n", spec.id);
+  for (const layout::BitmapSpec& item : layout::kBitmaps) {
+    Image& image = art.at(item.id);
+    if (image.width() != item.width || image.height() != item.height) {
+      std::fprintf(stderr, "artgen: bitmap %d drawn at the wrong size\n", item.id);
       return 1;
     }
-    if (!image.writeBmp(resources + "/" + spec.file)) {
-      std::fprintf(stderr, "artgen: cannot write %s/%s\n", resources.c_str(), spec.file);
+    if (!image.writeBmp(resources + "/" + item.file)) {
+      std::fprintf(stderr, "artgen: cannot write %s/%s\n", resources.c_str(), item.file);
       return 1;
     }
     if (!docs.empty()) {
-      std::string name = spec.file;
+      std::string name = item.file;
       name.replace(name.size() - 4, 4, ".png");
       image.writePng(docs + "/bitmaps/" + name);
     }
