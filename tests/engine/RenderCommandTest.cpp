@@ -73,6 +73,17 @@ class RenderCommand : public ::testing::Test {
     return samples;
   }
 
+  // A file's samples as 16-bit integers.
+  std::vector<short> shortsOf(const std::string& name) const {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path(name).c_str(), SFM_READ, &info);
+    if (!f) return {};
+    std::vector<short> samples(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_short(f, samples.data(), info.frames);
+    sf_close(f);
+    return samples;
+  }
+
   // Program material at half scale, interleaved.
   std::vector<float> material(int channels, double seconds) const {
     const kestrane::test::StereoSignal s = kestrane::test::programMaterial(44100.0, seconds);
@@ -221,6 +232,59 @@ TEST_F(RenderCommand, ValuesByDisplayTextOrNormalised) {
   const std::vector<float> byText = readFile("out.wav", info);
   ASSERT_EQ(byText.size(), tone.size());
   EXPECT_TRUE(byText == readFile("out2.wav", info));
+}
+
+TEST_F(RenderCommand, SixteenBitFilesHoldWhatLibsndfileMakesOfTheFloatRender) {
+  // 16-bit files are converted by the command itself; the samples must be those libsndfile
+  // writes from the same render in floats (with clipping: the makeup drives the output far
+  // past full scale). The same samples go in as 16-bit and as float files; odd lengths and
+  // mono reach the plain loops after the vector ones.
+  for (const int channels : {2, 1}) {
+    for (const char* extension : {"wav", "aiff"}) {
+      const std::string name = std::string("in.") + extension;
+      std::vector<float> samples = material(channels, 0.3);
+      samples.resize(samples.size() - static_cast<std::size_t>(3 * channels));
+      std::vector<short> whole;
+      for (float& v : samples) {
+        whole.push_back(static_cast<short>(std::lround(std::fmin(4.0f * v, 0.99f) * 32768.0f)));
+        v = whole.back() / 32768.0f;
+      }
+      const int major = extension[0] == 'w' ? SF_FORMAT_WAV : SF_FORMAT_AIFF;
+      SF_INFO inInfo{};
+      inInfo.channels = channels;
+      inInfo.samplerate = 44100;
+      inInfo.format = major | SF_FORMAT_PCM_16;
+      SNDFILE* in = sf_open(path(name).c_str(), SFM_WRITE, &inInfo);
+      ASSERT_NE(in, nullptr);
+      sf_writef_short(in, whole.data(), static_cast<sf_count_t>(whole.size() / channels));
+      sf_close(in);
+      writeFile("float.wav", channels, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, samples);
+      const std::string settings =
+          " --program Extreme --set 'LF gain=12' --set 'HMF gain=12' --set 'HF gain=-3'";
+      Result r = run(name + " out16." + extension + settings);
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_NE(r.out.find("(clipped in the file)"), std::string::npos) << r.out;
+      r = run("float.wav out-float.wav" + settings);
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+
+      SF_INFO info;
+      const std::vector<float> rendered = readFile("out-float.wav", info);
+      std::vector<float> scaled;
+      for (float v : rendered) scaled.push_back(v * 32768.0f);
+      SF_INFO expectedInfo{};
+      expectedInfo.channels = channels;
+      expectedInfo.samplerate = 44100;
+      expectedInfo.format = major | SF_FORMAT_PCM_16;
+      SNDFILE* f = sf_open(path("expected").c_str(), SFM_WRITE, &expectedInfo);
+      ASSERT_NE(f, nullptr);
+      sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
+      sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+      sf_writef_float(f, scaled.data(), info.frames);
+      sf_close(f);
+      EXPECT_TRUE(shortsOf("expected") == shortsOf(std::string("out16.") + extension))
+          << channels << " channels, " << extension;
+    }
+  }
 }
 
 TEST_F(RenderCommand, WithoutFilesTheDemoLandsInOut) {

@@ -15,6 +15,9 @@
 // of each band's largest gain reduction, measured on the band alone against the band without
 // dynamics: two more passes per band that is switched on.
 #include <sndfile.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +30,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Commands.h"
@@ -529,20 +533,64 @@ bool writeDemo(const std::string& path) {
 
 // --- The command -------------------------------------------------------------------------------
 
-// The file's interleaved samples, times `unit`, into the plug-in's two inputs (a mono file
-// feeds both); answers the largest magnitude taken, or `peak` if larger. Apart from render()
-// and with plain loops, so that the compiler keeps the running values in registers and
-// vectorises.
-__attribute__((noinline)) float takeFrames(const float* interleaved, int channels, int32_t frames,
-                                           float unit, float* left, float* right, float peak) {
-  for (int32_t i = 0; i < frames; ++i) {
-    const std::size_t at = static_cast<std::size_t>(i) * channels;
-    left[i] = interleaved[at] * unit;
-    right[i] = interleaved[at + (channels - 1)] * unit;
+// The file's interleaved samples (as libsndfile delivers them, float or 16-bit), times `unit`,
+// into the plug-in's two inputs (a mono file feeds both), frames `from` to `frames`; answers
+// the largest magnitude taken, or `peak` if larger. Plain loops of a fixed stride.
+template <int Channels, typename Sample>
+float takeFramesOf(const Sample* interleaved, int32_t from, int32_t frames, float unit,
+                   float* left, float* right, float peak) {
+  for (int32_t i = from; i < frames; ++i) {
+    const std::size_t at = static_cast<std::size_t>(i) * Channels;
+    left[i] = static_cast<float>(interleaved[at]) * unit;
+    right[i] = static_cast<float>(interleaved[at + (Channels - 1)]) * unit;
     const float magnitude = std::max(std::fabs(left[i]), std::fabs(right[i]));
     peak = magnitude > peak ? magnitude : peak;
   }
   return peak;
+}
+
+#if defined(__SSE2__)
+// The largest of the four lanes and `peak`.
+float largestLane(__m128 lanes, float peak) {
+  alignas(16) float v[4];
+  _mm_store_ps(v, lanes);
+  for (float x : v) peak = x > peak ? x : peak;
+  return peak;
+}
+
+// Four frames at a time, the same results as the plain loops (the samples are never NaN, so
+// the order of the comparisons does not matter); answers how many frames were done.
+int32_t takeStereo16(const int16_t* interleaved, int32_t frames, float unit, float* left,
+                     float* right, float& peak) {
+  const __m128 scale = _mm_set1_ps(unit);
+  const __m128 signless = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+  __m128 top = _mm_setzero_ps();
+  int32_t i = 0;
+  for (; i + 4 <= frames; i += 4) {
+    // L0 R0 .. L3 R3: the left samples are the low halves of the 32-bit lanes.
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(interleaved + 2 * i));
+    const __m128 l = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(x, 16), 16)), scale);
+    const __m128 r = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(x, 16)), scale);
+    _mm_storeu_ps(left + i, l);
+    _mm_storeu_ps(right + i, r);
+    top = _mm_max_ps(_mm_max_ps(_mm_and_ps(l, signless), _mm_and_ps(r, signless)), top);
+  }
+  peak = largestLane(top, peak);
+  return i;
+}
+#endif
+
+template <typename Sample>
+__attribute__((noinline)) float takeFrames(const Sample* interleaved, int channels, int32_t frames,
+                                           float unit, float* left, float* right, float peak) {
+  if (channels != 2) return takeFramesOf<1>(interleaved, 0, frames, unit, left, right, peak);
+  int32_t done = 0;
+#if defined(__SSE2__)
+  if constexpr (std::is_same_v<Sample, int16_t>) {
+    done = takeStereo16(interleaved, frames, unit, left, right, peak);
+  }
+#endif
+  return takeFramesOf<2>(interleaved, done, frames, unit, left, right, peak);
 }
 
 // The plug-in's outputs, times `unit`, into the file's interleaved samples (the left one only
@@ -557,21 +605,77 @@ __attribute__((noinline)) float putFrames(const float* left, const float* right,
     peak = magnitude > peak ? magnitude : peak;
     above += magnitude > 1.0f ? 1 : 0;
   };
+  int32_t i = 0;
   if (channels == 2) {
-    for (int32_t i = 0; i < frames; ++i) {
+#if defined(__SSE2__)
+    // Four frames at a time (the plug-in's outputs are never NaN, so the order of the
+    // comparisons does not matter).
+    const __m128 scale = _mm_set1_ps(unit), one = _mm_set1_ps(1.0f);
+    const __m128 signless = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 top = _mm_setzero_ps();
+    __m128i aboveLanes = _mm_setzero_si128();
+    for (; i + 4 <= frames; i += 4) {
+      const __m128 l = _mm_loadu_ps(left + i), r = _mm_loadu_ps(right + i);
+      const __m128 ls = _mm_mul_ps(l, scale), rs = _mm_mul_ps(r, scale);
+      _mm_storeu_ps(interleaved + 2 * i, _mm_unpacklo_ps(ls, rs));
+      _mm_storeu_ps(interleaved + 2 * i + 4, _mm_unpackhi_ps(ls, rs));
+      const __m128 ml = _mm_and_ps(l, signless), mr = _mm_and_ps(r, signless);
+      top = _mm_max_ps(_mm_max_ps(ml, mr), top);
+      // A comparison that holds is all ones: -1 per sample above full scale.
+      aboveLanes = _mm_sub_epi32(aboveLanes, _mm_castps_si128(_mm_cmpgt_ps(ml, one)));
+      aboveLanes = _mm_sub_epi32(aboveLanes, _mm_castps_si128(_mm_cmpgt_ps(mr, one)));
+    }
+    peak = largestLane(top, peak);
+    alignas(16) int32_t counts[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts), aboveLanes);
+    above = counts[0] + counts[1] + counts[2] + counts[3];
+#endif
+    for (; i < frames; ++i) {
       interleaved[2 * static_cast<std::size_t>(i)] = left[i] * unit;
       interleaved[2 * static_cast<std::size_t>(i) + 1] = right[i] * unit;
       count(left[i]);
       count(right[i]);
     }
   } else {
-    for (int32_t i = 0; i < frames; ++i) {
+    for (; i < frames; ++i) {
       interleaved[i] = left[i] * unit;
       count(left[i]);
     }
   }
   overs += above;
   return peak;
+}
+
+// Scaled samples as 16-bit samples, exactly as libsndfile's clipping conversion from float
+// makes them for WAV and AIFF. That works on the sample times 2^16 (exact in single
+// precision): from 2^31 up it gives 32767, from -2^31 down (and for NaN) -32768, else the
+// product rounded to an integer in the processor's rounding mode (ties to even) and shifted
+// down 16 bits. The vector loop clamps to the largest float below 2^31 instead, which shifts
+// down to 32767 too.
+__attribute__((noinline)) void toPcm16(const float* samples, std::size_t count, int16_t* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128 scale = _mm_set1_ps(65536.0f);
+  const __m128 top = _mm_set1_ps(2147483520.0f), bottom = _mm_set1_ps(-2147483648.0f);
+  auto convert = [&](std::size_t at) {
+    // maxps answers its second operand for NaN.
+    const __m128 scaled = _mm_max_ps(_mm_mul_ps(_mm_loadu_ps(samples + at), scale), bottom);
+    return _mm_srai_epi32(_mm_cvtps_epi32(_mm_min_ps(scaled, top)), 16);
+  };
+  for (; i + 8 <= count; i += 8) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(convert(i), convert(i + 4)));
+  }
+#endif
+  for (; i < count; ++i) {
+    const float scaled = samples[i] * 65536.0f;
+    if (scaled >= 2147483647.0) {
+      out[i] = 32767;
+    } else if (!(scaled > -2147483648.0)) {
+      out[i] = -32768;
+    } else {
+      out[i] = static_cast<int16_t>(std::lrint(scaled) >> 16);
+    }
+  }
 }
 
 struct FileSummary {
@@ -660,13 +764,21 @@ int render(const Options& options) {
   // runs of whole blocks of about 8192 frames; the plug-in gets them block by block.
   const int channels = inInfo.channels;
   const int32_t run = block * std::max(1, 8192 / block);
-  std::vector<float> interleaved(static_cast<std::size_t>(run) * channels);
+  // 16-bit files in and out (the common case) move as 16-bit samples: libsndfile then only
+  // copies them, and the conversions to and from the plug-in's floats are the loops above.
+  // Only into WAV and AIFF, whose float conversion toFileSample repeats (FLAC's differs).
+  const int outMajor = outInfo.format & SF_FORMAT_TYPEMASK;
+  const bool pcm16 = (inInfo.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+                     (outInfo.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+                     (outMajor == SF_FORMAT_WAV || outMajor == SF_FORMAT_AIFF);
+  const std::size_t runSamples = static_cast<std::size_t>(run) * channels;
+  std::vector<float> interleaved(pcm16 ? 0 : runSamples), written(runSamples);
+  std::vector<int16_t> interleaved16(pcm16 ? runSamples : 0), written16(pcm16 ? runSamples : 0);
   std::vector<float> input[2], output[2];
   for (int ch = 0; ch < 2; ++ch) {
     input[ch].resize(static_cast<std::size_t>(run));
     output[ch].resize(static_cast<std::size_t>(run));
   }
-  std::vector<float> written(static_cast<std::size_t>(run) * channels);
   const int32_t window = std::max(1, inInfo.samplerate / 100);
   const int64_t total = frames + latency;
   Progress progress(total, frames > 5 * static_cast<int64_t>(inInfo.samplerate) && isatty(2));
@@ -682,12 +794,15 @@ int render(const Options& options) {
     sf_count_t got = 0;
     if (done < frames) {
       const sf_count_t want = std::min<int64_t>(n, frames - done);
-      got = sf_readf_float(in, interleaved.data(), want);
+      got = pcm16 ? sf_readf_short(in, interleaved16.data(), want)
+                  : sf_readf_float(in, interleaved.data(), want);
       if (got != want) return fail(kExitFailure, "'%s' ended early", options.input.c_str());
     }
     const int32_t filled = static_cast<int32_t>(got);
-    peakIn = takeFrames(interleaved.data(), channels, filled, inUnit, input[0].data(),
-                        input[1].data(), peakIn);
+    peakIn = pcm16 ? takeFrames(interleaved16.data(), channels, filled, inUnit, input[0].data(),
+                                input[1].data(), peakIn)
+                   : takeFrames(interleaved.data(), channels, filled, inUnit, input[0].data(),
+                                input[1].data(), peakIn);
     for (int ch = 0; ch < 2; ++ch) {
       std::fill(input[ch].begin() + filled, input[ch].begin() + n, 0.0f);
     }
@@ -711,9 +826,17 @@ int render(const Options& options) {
     const int32_t keepFrom = static_cast<int32_t>(std::clamp<int64_t>(latency - done, 0, n));
     const int32_t keepTo = static_cast<int32_t>(std::clamp<int64_t>(frames + latency - done, 0, n));
     const int32_t kept = keepTo - keepFrom;
-    peakOut = putFrames(output[0].data() + keepFrom, output[1].data() + keepFrom, kept, outUnit,
-                        channels, written.data(), peakOut, summary.overs);
-    if (kept > 0 && sf_writef_float(pending.file(), written.data(), kept) != kept) {
+    const float* const keptOut[2] = {output[0].data() + keepFrom, output[1].data() + keepFrom};
+    peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, written.data(), peakOut,
+                        summary.overs);
+    sf_count_t put = 0;
+    if (kept > 0 && pcm16) {
+      toPcm16(written.data(), static_cast<std::size_t>(kept) * channels, written16.data());
+      put = sf_writef_short(pending.file(), written16.data(), kept);
+    } else if (kept > 0) {
+      put = sf_writef_float(pending.file(), written.data(), kept);
+    }
+    if (kept > 0 && put != kept) {
       progress.finish();
       return fail(kExitFailure, "writing '%s' failed: %s", options.output.c_str(),
                   sf_strerror(pending.file()));
