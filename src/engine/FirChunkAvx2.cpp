@@ -104,7 +104,9 @@ inline __m256i prefixSum4(__m256i x) {
 
 // The double integrator and the outputs, eight samples at a time in two vectors of four: the
 // running sums become prefix sums within a vector plus the carry of the samples before (the
-// last lane of the previous vector, broadcast). Then, per lane, the kept slices of the scale
+// running sum so far, broadcast). The carry moves on by the vector's own total, which does not
+// wait for the carry, so from one vector to the next each sum waits for one addition only.
+// Then, per lane, the kept slices of the scale
 // and gain products: bits 28..59 and 31..62 are the low halves of the 64-bit products shifted
 // right by 28 and 31 (a logical shift leaves the same low 32 bits as the reference's
 // arithmetic one).
@@ -123,10 +125,12 @@ void integrate(const FirChunk& k, const int64_t* acc) {
 
   // The outputs of four samples, their kept 32 bits in the low half of each 64-bit lane.
   auto lowOf = [&](__m256i a) {
-    const __m256i i1 = _mm256_add_epi64(prefixSum4(a), carry1);
-    carry1 = _mm256_permute4x64_epi64(i1, _MM_SHUFFLE(3, 3, 3, 3));
-    const __m256i i2 = _mm256_add_epi64(prefixSum4(i1), carry2);
-    carry2 = _mm256_permute4x64_epi64(i2, _MM_SHUFFLE(3, 3, 3, 3));
+    const __m256i p1 = prefixSum4(a);
+    const __m256i i1 = _mm256_add_epi64(p1, carry1);
+    carry1 = _mm256_add_epi64(carry1, _mm256_permute4x64_epi64(p1, _MM_SHUFFLE(3, 3, 3, 3)));
+    const __m256i p2 = prefixSum4(i1);
+    const __m256i i2 = _mm256_add_epi64(p2, carry2);
+    carry2 = _mm256_add_epi64(carry2, _mm256_permute4x64_epi64(p2, _MM_SHUFFLE(3, 3, 3, 3)));
     const __m256i t = _mm256_srli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(i2, 32), scale), 28);
     return _mm256_srli_epi64(_mm256_mul_epi32(t, gain), 31);
   };
