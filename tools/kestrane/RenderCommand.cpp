@@ -284,25 +284,36 @@ std::unique_ptr<Instance> openConfigured(TestHost& host, float rate, int32_t blo
   return fx;
 }
 
-// The delay of the output behind the input with these settings: every band switched off
-// leaves the crossover and the lookahead as a pure delay, which an impulse measures.
-int32_t measureLatency(TestHost& host, float rate, int32_t program,
-                       std::vector<ResolvedSetting> settings) {
-  for (int32_t b = 0; b < kNumBands; ++b) settings.push_back({EnableLF + b, 0.0f});
-  std::unique_ptr<Instance> fx = openConfigured(host, rate, kDefaultBlock, program, settings);
-  if (!fx) return -1;
+// The delay of the output behind the input with the settings `fx` holds: every band switched
+// off leaves the crossover and the lookahead as a pure delay, which an impulse measures. Runs
+// on an instance that has processed nothing yet (the command's scratch instance, which saves
+// building one more), and switches its bands back as they were afterwards.
+int32_t measureLatency(Instance& fx, float rate) {
+  fx.dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+  fx.dispatch(effSetBlockSize, 0, kDefaultBlock);
+  fx.dispatch(effMainsChanged, 0, 1);
+  float enabled[kNumBands];
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    enabled[b] = fx.getParameter(EnableLF + b);
+    fx.setParameter(EnableLF + b, 0.0f);
+  }
   std::vector<float> in[2] = {std::vector<float>(kDefaultBlock), std::vector<float>(kDefaultBlock)};
   std::vector<float> out[2] = {std::vector<float>(kDefaultBlock),
                                std::vector<float>(kDefaultBlock)};
+  // As openConfigured: one detector step of silence and a display request take the rate in.
+  processBlock(fx, in, out, 4);
+  fx.parameterDisplay(0);
+  int32_t latency = -1;
   in[0][0] = in[1][0] = 0.5f;
-  for (int32_t done = 0; done < 65536; done += kDefaultBlock) {
-    processBlock(*fx, in, out, kDefaultBlock);
+  for (int32_t done = 0; done < 65536 && latency < 0; done += kDefaultBlock) {
+    processBlock(fx, in, out, kDefaultBlock);
     in[0][0] = in[1][0] = 0.0f;
-    for (int32_t i = 0; i < kDefaultBlock; ++i) {
-      if (out[0][i] != 0.0f) return done + i;
+    for (int32_t i = 0; i < kDefaultBlock && latency < 0; ++i) {
+      if (out[0][i] != 0.0f) latency = done + i;
     }
   }
-  return -1;
+  for (int32_t b = 0; b < kNumBands; ++b) fx.setParameter(EnableLF + b, enabled[b]);
+  return latency;
 }
 
 // --- Files -----------------------------------------------------------------------------------
@@ -732,7 +743,7 @@ int render(const Options& options) {
   // The instances: the render itself and, when asked for, per band a pair for its
   // gain-reduction reading.
   const int32_t block = options.block;
-  const int32_t latency = measureLatency(host, rate, program, settings);
+  const int32_t latency = measureLatency(*scratch, rate);
   if (latency < 0) return fail(kExitFailure, "could not measure the plug-in's delay");
   std::unique_ptr<Instance> effect = openConfigured(host, rate, block, program, settings);
   BandMeter bands[kNumBands];
