@@ -1,7 +1,6 @@
 #include "engine/FirStage.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "engine/FirChunk.h"
 #include "engine/FixedPoint.h"
@@ -13,6 +12,18 @@ namespace {
 // -2^30 <= x < 2^30, i.e. bit 31 of x + 2^30 (taken modulo 2^32) is clear.
 inline uint32_t restlessBit(int32_t x) noexcept {
   return (static_cast<uint32_t>(x) + static_cast<uint32_t>(FirCalmLimit)) >> 31;
+}
+
+// Stores count samples at `at` and again FirHistoryLength further on; answers 1 if any of
+// them is restless, else 0.
+inline uint32_t storeMirrored(int32_t* at, const int32_t* x, int32_t count) noexcept {
+  uint32_t restless = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    at[i] = x[i];
+    at[i + FirHistoryLength] = x[i];
+    restless |= restlessBit(x[i]);
+  }
+  return restless;
 }
 
 }  // namespace
@@ -101,20 +112,13 @@ void FirStage::runPass(const FirPassBuffers& buffers, int32_t frames) noexcept {
       const int32_t first = (writePos + done) & FirHistoryMask;
       const int32_t* x = buffers.input[c] + done;
 
-      // Both copies of the ring, in at most two pieces each.
+      // Both copies of the ring, in at most two pieces, and whether any input is restless, in
+      // one pass over the inputs.
       const int32_t beforeEnd = std::min(n, FirHistoryLength - first);
-      const std::size_t headBytes = static_cast<std::size_t>(beforeEnd) * sizeof(int32_t);
-      const std::size_t tailBytes = static_cast<std::size_t>(n - beforeEnd) * sizeof(int32_t);
-      std::memcpy(ring + first, x, headBytes);
-      std::memcpy(ring + first + FirHistoryLength, x, headBytes);
-      if (tailBytes > 0) {
-        std::memcpy(ring, x + beforeEnd, tailBytes);
-        std::memcpy(ring + FirHistoryLength, x + beforeEnd, tailBytes);
-      }
+      const uint32_t restless = storeMirrored(ring + first, x, beforeEnd) |
+                                storeMirrored(ring, x + beforeEnd, n - beforeEnd);
 
       // Calm bookkeeping: the chunk folds when its own inputs and the reach behind it are calm.
-      uint32_t restless = 0;
-      for (int32_t i = 0; i < n; ++i) restless |= restlessBit(x[i]);
       const bool folded = restless == 0 && calmRun[c] >= reach;
       if (restless == 0) {
         calmRun[c] = std::min(calmRun[c] + n, FirHistoryLength);
