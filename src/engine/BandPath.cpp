@@ -131,6 +131,23 @@ void delayThroughRing(std::array<int32_t, Length>& ring, int32_t pos, int32_t de
   copyToRing(ring, pos, src, n);
 }
 
+// delayThroughRing's output without the copy where that is safe: when the stretch comes out
+// of the ring whole (delay >= n), in one piece, and the stretch's own write into the ring
+// cannot reach it (delay <= Length - n), it is read where it lies; otherwise it is copied
+// into `scratch`. Answers where the delayed stretch is.
+template <std::size_t Length>
+const int32_t* delayedView(std::array<int32_t, Length>& ring, int32_t pos, int32_t delay,
+                           const int32_t* src, int32_t n, int32_t* scratch) noexcept {
+  constexpr int32_t length = static_cast<int32_t>(Length);
+  const int32_t start = (pos - delay) & (length - 1);
+  if (delay >= n && delay <= length - n && start + n <= length) {
+    copyToRing(ring, pos, src, n);
+    return ring.data() + start;
+  }
+  delayThroughRing(ring, pos, delay, src, n, scratch);
+  return scratch;
+}
+
 // The detector and smoother of the four bands over n samples, as the reference runs them:
 // per sample the phase moves on and the detector input is captured; every fourth sample
 // the gain computer runs; every sample the smoother gives the band's gain.
@@ -206,29 +223,15 @@ void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTable
   // The four bands, time-aligned: LF and LMF wait behind FIR2 and FIR3.
   std::array<std::array<const int32_t*, 2>, kNumBands> band;
   for (std::size_t ch = 0; ch < 2; ++ch) {
-    delayThroughRing(s.alignLF[ch], s.alignPosLF, s.alignDelayLF, split.lowFir1[ch], n,
-                     w.aligned[0][ch].data());
-    delayThroughRing(s.alignLMF[ch], s.alignPosLMF, s.alignDelayLMF, split.lowFir2[ch], n,
-                     w.aligned[1][ch].data());
-    band[BandLF][ch] = w.aligned[0][ch].data();
-    band[BandLMF][ch] = w.aligned[1][ch].data();
+    band[BandLF][ch] = delayedView(s.alignLF[ch], s.alignPosLF, s.alignDelayLF,
+                                   split.lowFir1[ch], n, w.aligned[0][ch].data());
+    band[BandLMF][ch] = delayedView(s.alignLMF[ch], s.alignPosLMF, s.alignDelayLMF,
+                                    split.lowFir2[ch], n, w.aligned[1][ch].data());
     band[BandHMF][ch] = split.lowFir3[ch];
     band[BandHF][ch] = split.highFir3[ch];
   }
   s.alignPosLF = (s.alignPosLF + n) & (AlignLength - 1);
   s.alignPosLMF = (s.alignPosLMF + n) & (AlignLength - 1);
-
-  // The audio goes through the lookahead rings (with no lookahead it comes straight out).
-  BandMix mix;
-  for (int32_t b = 0; b < kNumBands; ++b) {
-    for (std::size_t ch = 0; ch < 2; ++ch) {
-      int32_t* delayed = w.delayed[b][ch].data();
-      delayThroughRing(s.lookahead[b][ch], s.lookaheadPos, c.lookaheadSamples, band[b][ch], n,
-                       delayed);
-      mix.band[b][ch] = c.lookaheadSamples == 0 ? band[b][ch] : delayed;
-    }
-  }
-  s.lookaheadPos = (s.lookaheadPos + n) & (LookaheadLength - 1);
 
   // Stereo-linked detector input: the larger channel magnitude of the undelayed band.
   const auto detectorInputs =
@@ -240,17 +243,43 @@ void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTable
 
   runDynamics(s, c, tables, w, n);
 
+  // The audio through the lookahead rings, as delayThroughRing would run it but without
+  // copying what comes out: with a lookahead of d samples the stretch's first min(d, n)
+  // samples are read where they lie in the rings (in at most two pieces, the rings share one
+  // position) and the rest, samples i - d, straight from the bands; the mix runs piece by
+  // piece. Only then
+  // does the stretch go into the rings: with d near the rings' length it overwrites slots that
+  // were just read.
+  constexpr int32_t lookaheadMask = LookaheadLength - 1;
+  const int32_t fromRing = std::min(c.lookaheadSamples, n);
+  const int32_t readPos = (s.lookaheadPos - c.lookaheadSamples) & lookaheadMask;
+  const int32_t beforeEnd = std::min(fromRing, LookaheadLength - readPos);
+  const auto mixBands = level == SimdLevel::Avx2 ? mixBandsAvx2 : mixBandsPortable;
+  BandMix mix;
+  for (int32_t b = 0; b < kNumBands; ++b) mix.makeup[b] = c.band[b].makeupGain;
+  // Frames start .. start + count - 1, band b's channel ch read from source(b, ch).
+  auto mixPiece = [&](int32_t start, int32_t count, auto source) {
+    if (count <= 0) return;
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      for (std::size_t ch = 0; ch < 2; ++ch) mix.band[b][ch] = source(b, ch);
+      mix.gain[b] = w.gain[b].data() + start;
+    }
+    mix.output = {output[0] + start, output[1] + start};
+    mix.frames = count;
+    mixBands(mix, peaks);
+  };
+  mixPiece(0, beforeEnd, [&](int32_t b, std::size_t ch) {
+    return s.lookahead[b][ch].data() + readPos;
+  });
+  mixPiece(beforeEnd, fromRing - beforeEnd,
+           [&](int32_t b, std::size_t ch) { return s.lookahead[b][ch].data(); });
+  mixPiece(fromRing, n - fromRing, [&](int32_t b, std::size_t ch) { return band[b][ch]; });
   for (int32_t b = 0; b < kNumBands; ++b) {
-    mix.gain[b] = w.gain[b].data();
-    mix.makeup[b] = c.band[b].makeupGain;
+    for (std::size_t ch = 0; ch < 2; ++ch) {
+      copyToRing(s.lookahead[b][ch], s.lookaheadPos, band[b][ch], n);
+    }
   }
-  mix.output = output;
-  mix.frames = n;
-  if (level == SimdLevel::Avx2) {
-    mixBandsAvx2(mix, peaks);
-  } else {
-    mixBandsPortable(mix, peaks);
-  }
+  s.lookaheadPos = (s.lookaheadPos + n) & lookaheadMask;
 }
 
 }  // namespace

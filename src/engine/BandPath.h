@@ -73,7 +73,6 @@ inline constexpr int32_t BandPathStretch = 512;
 struct BandPathScratch {
   using Samples = std::array<int32_t, BandPathStretch>;
   std::array<std::array<Samples, 2>, 2> aligned;           // LF and LMF after alignment
-  std::array<std::array<Samples, 2>, kNumBands> delayed;   // after the lookahead
   // Per band max(|left|, |right|), the stretch's samples from DetectorLead on; the lead holds
   // the three samples before the stretch (the gain computer's step reaches back over them).
   static constexpr int32_t DetectorLead = 4;
