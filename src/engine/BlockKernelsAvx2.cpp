@@ -83,76 +83,64 @@ void detectorInputsAvx2(const int32_t* left, const int32_t* right, int32_t* out,
   peak = p;
 }
 
-// The band mix, eight samples of one band and channel at a time. mulQ23(a, b) keeps bits
-// 23..54 of the 64-bit product: vpmuldq forms the products of the even lanes (the odd ones
-// after a 32-bit shift down), a logical shift right by 23 leaves the kept slice in the low half
-// of each 64-bit lane (the low 32 bits are the same as after the reference's arithmetic
-// shift). For the odd lanes the second product is shifted left by 9 instead, which puts the
-// same slice in the high half, where a blend merges it with the even lanes.
+// The band mix, eight frames at a time through all four bands and both channels, the sums in
+// registers. mulQ23(a, b) keeps bits 23..54 of the 64-bit product: vpmuldq forms the products
+// of the even lanes (the odd ones after a 32-bit shift down), a logical shift right by 23
+// leaves the kept slice in the low half of each 64-bit lane (the low 32 bits are the same as
+// after the reference's arithmetic shift). For the odd lanes the second product is shifted
+// left by 9 instead, which puts the same slice in the high half, where a blend merges it with
+// the even lanes. The sums wrap like the reference's (modulo 2^32, in any order).
 void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
-  constexpr int32_t kPiece = 256;
-  int32_t sum[2][kPiece];
-  for (int32_t start = 0; start < mix.frames; start += kPiece) {
-    const int32_t n = std::min(kPiece, mix.frames - start);
-    const int32_t whole = n & ~7;
+  const int32_t whole = mix.frames & ~7;
+  __m256i makeup[kNumBands], bandTop[kNumBands], gainTop[kNumBands], outTop[2];
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    makeup[b] = _mm256_set1_epi32(mix.makeup[b]);
+    bandTop[b] = gainTop[b] = _mm256_setzero_si256();
+  }
+  outTop[0] = outTop[1] = _mm256_setzero_si256();
+  // n / 2^23 in single precision: the int32 rounded once to float (the host's rounding mode,
+  // as in the reference's double-to-float step) and scaled by an exact power of two.
+  const __m256 unit = _mm256_set1_ps(1.0f / 8388608.0f);
+  for (int32_t i = 0; i < whole; i += 8) {
+    __m256i sum[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
     for (int32_t b = 0; b < kNumBands; ++b) {
-      const int32_t* gain = mix.gain[b] + start;
-      const int32_t makeup = mix.makeup[b];
-      const __m256i m = _mm256_set1_epi32(makeup);
-      __m256i gainTop = _mm256_setzero_si256();
-      __m256i outTop = _mm256_setzero_si256();
+      const __m256i g = load8(mix.gain[b] + i);
+      const __m256i gOdd = _mm256_srli_epi64(g, 32);
+      gainTop[b] = _mm256_max_epu32(gainTop[b], g);
       for (std::size_t ch = 0; ch < 2; ++ch) {
-        const int32_t* x = mix.band[b][ch] + start;
-        int32_t* s = sum[ch];
-        for (int32_t i = 0; i < whole; i += 8) {
-          const __m256i v = load8(x + i);
-          const __m256i g = load8(gain + i);
-          const __m256i evenScaled = _mm256_srli_epi64(_mm256_mul_epi32(v, m), 23);
-          const __m256i oddScaled =
-              _mm256_srli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(v, 32), m), 23);
-          const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(evenScaled, g), 23);
-          const __m256i odd =
-              _mm256_slli_epi64(_mm256_mul_epi32(oddScaled, _mm256_srli_epi64(g, 32)), 9);
-          const __m256i y = _mm256_blend_epi32(even, odd, 0xaa);
-          store8(s + i, b == 0 ? y : _mm256_add_epi32(load8(s + i), y));
-          outTop = _mm256_max_epu32(outTop, magnitudes(y));
-          if (ch == 0) gainTop = _mm256_max_epu32(gainTop, g);
-        }
-        uint32_t outPeak = peaks.bandOutput[b];
-        for (int32_t i = whole; i < n; ++i) {
-          const int32_t y = mulQ23(mulQ23(x[i], makeup), gain[i]);
-          s[i] = b == 0 ? y : wrapAdd(s[i], y);
-          outPeak = std::max(outPeak, magnitude(y));
-        }
-        peaks.bandOutput[b] = std::max(outPeak, maxLane(outTop));
+        const __m256i v = load8(mix.band[b][ch] + i);
+        const __m256i evenScaled = _mm256_srli_epi64(_mm256_mul_epi32(v, makeup[b]), 23);
+        const __m256i oddScaled =
+            _mm256_srli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(v, 32), makeup[b]), 23);
+        const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(evenScaled, g), 23);
+        const __m256i odd = _mm256_slli_epi64(_mm256_mul_epi32(oddScaled, gOdd), 9);
+        const __m256i y = _mm256_blend_epi32(even, odd, 0xaa);
+        sum[ch] = _mm256_add_epi32(sum[ch], y);
+        bandTop[b] = _mm256_max_epu32(bandTop[b], magnitudes(y));
       }
-      uint32_t gainPeak = std::max(peaks.bandGain[b], maxLane(gainTop));
-      for (int32_t i = whole; i < n; ++i) {
-        gainPeak = std::max(gainPeak, static_cast<uint32_t>(gain[i]));
-      }
-      peaks.bandGain[b] = gainPeak;
     }
-
-    // n / 2^23 in single precision: the int32 rounded once to float (the host's rounding
-    // mode, as in the reference's double-to-float step) and scaled by an exact power of two.
-    const __m256 unit = _mm256_set1_ps(1.0f / 8388608.0f);
     for (std::size_t ch = 0; ch < 2; ++ch) {
-      const int32_t* s = sum[ch];
-      float* out = mix.output[ch] + start;
-      __m256i top = _mm256_setzero_si256();
-      int32_t i = 0;
-      for (; i < whole; i += 8) {
-        const __m256i v = load8(s + i);
-        top = _mm256_max_epu32(top, magnitudes(v));
-        _mm256_storeu_ps(out + i, _mm256_mul_ps(_mm256_cvtepi32_ps(v), unit));
-      }
-      uint32_t p = std::max(peaks.output[ch], maxLane(top));
-      for (; i < n; ++i) {
-        p = std::max(p, magnitude(s[i]));
-        out[i] = q23ToFloat(s[i]);
-      }
-      peaks.output[ch] = p;
+      outTop[ch] = _mm256_max_epu32(outTop[ch], magnitudes(sum[ch]));
+      _mm256_storeu_ps(mix.output[ch] + i, _mm256_mul_ps(_mm256_cvtepi32_ps(sum[ch]), unit));
     }
+  }
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    peaks.bandOutput[b] = std::max(peaks.bandOutput[b], maxLane(bandTop[b]));
+    peaks.bandGain[b] = std::max(peaks.bandGain[b], maxLane(gainTop[b]));
+  }
+  for (std::size_t ch = 0; ch < 2; ++ch) {
+    peaks.output[ch] = std::max(peaks.output[ch], maxLane(outTop[ch]));
+  }
+  // The last few frames as the portable mix does them.
+  if (whole < mix.frames) {
+    BandMix rest = mix;
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      for (std::size_t ch = 0; ch < 2; ++ch) rest.band[b][ch] += whole;
+      rest.gain[b] += whole;
+    }
+    rest.output = {mix.output[0] + whole, mix.output[1] + whole};
+    rest.frames = mix.frames - whole;
+    mixBandsPortable(rest, peaks);
   }
 }
 
