@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "golden/ProgramMaterial.h"
@@ -63,25 +64,27 @@ class RenderCommand : public ::testing::Test {
     sf_close(f);
   }
 
-  std::vector<float> readFile(const std::string& name, SF_INFO& info) const {
+  // A file's samples, interleaved, as floats or as 16-bit integers.
+  template <typename Sample>
+  std::vector<Sample> samplesOf(const std::string& name, SF_INFO& info) const {
     info = SF_INFO{};
     SNDFILE* f = sf_open(path(name).c_str(), SFM_READ, &info);
     if (!f) return {};
-    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_float(f, samples.data(), info.frames);
+    std::vector<Sample> samples(static_cast<std::size_t>(info.frames * info.channels));
+    if constexpr (std::is_same_v<Sample, short>) {
+      sf_readf_short(f, samples.data(), info.frames);
+    } else {
+      sf_readf_float(f, samples.data(), info.frames);
+    }
     sf_close(f);
     return samples;
   }
-
-  // A file's samples as 16-bit integers.
+  std::vector<float> readFile(const std::string& name, SF_INFO& info) const {
+    return samplesOf<float>(name, info);
+  }
   std::vector<short> shortsOf(const std::string& name) const {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path(name).c_str(), SFM_READ, &info);
-    if (!f) return {};
-    std::vector<short> samples(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_short(f, samples.data(), info.frames);
-    sf_close(f);
-    return samples;
+    SF_INFO info;
+    return samplesOf<short>(name, info);
   }
 
   // Program material at half scale, interleaved.
