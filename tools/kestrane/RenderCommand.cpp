@@ -607,11 +607,39 @@ __attribute__((noinline)) float takeFrames(const Sample* interleaved, int channe
   return takeFramesOf<2>(interleaved, done, frames, unit, left, right, peak);
 }
 
+// A scaled output sample as a 16-bit sample, exactly as libsndfile's clipping conversion from
+// float makes it for WAV and AIFF. That works on the sample times 2^16 (exact in single
+// precision): from 2^31 up it gives 32767, from -2^31 down (and for NaN) -32768, else the
+// product rounded to an integer in the processor's rounding mode (ties to even) and shifted
+// down 16 bits.
+inline int16_t pcm16Sample(float v) {
+  const float scaled = v * 65536.0f;
+  if (scaled >= 2147483647.0) return 32767;
+  if (!(scaled > -2147483648.0)) return -32768;
+  return static_cast<int16_t>(std::lrint(scaled) >> 16);
+}
+
+#if defined(__SSE2__)
+// The same for four samples, each in the low half of a 32-bit lane. The clamp is to the
+// largest float below 2^31, which shifts down to 32767 too; maxps answers its second operand
+// for NaN.
+inline __m128i pcm16Lanes(__m128 v) {
+  const __m128 scaled =
+      _mm_max_ps(_mm_mul_ps(v, _mm_set1_ps(65536.0f)), _mm_set1_ps(-2147483648.0f));
+  return _mm_srai_epi32(_mm_cvtps_epi32(_mm_min_ps(scaled, _mm_set1_ps(2147483520.0f))), 16);
+}
+#endif
+
+inline void toFileSample(float v, float* at) { *at = v; }
+inline void toFileSample(float v, int16_t* at) { *at = pcm16Sample(v); }
+
 // The plug-in's outputs, times `unit`, into the file's interleaved samples (the left one only
-// for a mono file); answers the largest magnitude written (before scaling), or `peak` if
-// larger, and counts the samples above full scale into `overs`.
+// for a mono file) as the file stores them, floats or 16-bit; answers the largest magnitude
+// written (before scaling), or `peak` if larger, and counts the samples above full scale into
+// `overs`.
+template <typename Sample>
 __attribute__((noinline)) float putFrames(const float* left, const float* right, int32_t frames,
-                                          float unit, int channels, float* interleaved,
+                                          float unit, int channels, Sample* interleaved,
                                           float peak, int64_t& overs) {
   int32_t above = 0;
   auto count = [&](float v) {
@@ -631,8 +659,14 @@ __attribute__((noinline)) float putFrames(const float* left, const float* right,
     for (; i + 4 <= frames; i += 4) {
       const __m128 l = _mm_loadu_ps(left + i), r = _mm_loadu_ps(right + i);
       const __m128 ls = _mm_mul_ps(l, scale), rs = _mm_mul_ps(r, scale);
-      _mm_storeu_ps(interleaved + 2 * i, _mm_unpacklo_ps(ls, rs));
-      _mm_storeu_ps(interleaved + 2 * i + 4, _mm_unpackhi_ps(ls, rs));
+      if constexpr (std::is_same_v<Sample, float>) {
+        _mm_storeu_ps(interleaved + 2 * i, _mm_unpacklo_ps(ls, rs));
+        _mm_storeu_ps(interleaved + 2 * i + 4, _mm_unpackhi_ps(ls, rs));
+      } else {
+        const __m128i li = pcm16Lanes(ls), ri = pcm16Lanes(rs);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(interleaved + 2 * i),
+                         _mm_packs_epi32(_mm_unpacklo_epi32(li, ri), _mm_unpackhi_epi32(li, ri)));
+      }
       const __m128 ml = _mm_and_ps(l, signless), mr = _mm_and_ps(r, signless);
       top = _mm_max_ps(_mm_max_ps(ml, mr), top);
       // A comparison that holds is all ones: -1 per sample above full scale.
@@ -645,51 +679,19 @@ __attribute__((noinline)) float putFrames(const float* left, const float* right,
     above = counts[0] + counts[1] + counts[2] + counts[3];
 #endif
     for (; i < frames; ++i) {
-      interleaved[2 * static_cast<std::size_t>(i)] = left[i] * unit;
-      interleaved[2 * static_cast<std::size_t>(i) + 1] = right[i] * unit;
+      toFileSample(left[i] * unit, interleaved + 2 * static_cast<std::size_t>(i));
+      toFileSample(right[i] * unit, interleaved + 2 * static_cast<std::size_t>(i) + 1);
       count(left[i]);
       count(right[i]);
     }
   } else {
     for (; i < frames; ++i) {
-      interleaved[i] = left[i] * unit;
+      toFileSample(left[i] * unit, interleaved + i);
       count(left[i]);
     }
   }
   overs += above;
   return peak;
-}
-
-// Scaled samples as 16-bit samples, exactly as libsndfile's clipping conversion from float
-// makes them for WAV and AIFF. That works on the sample times 2^16 (exact in single
-// precision): from 2^31 up it gives 32767, from -2^31 down (and for NaN) -32768, else the
-// product rounded to an integer in the processor's rounding mode (ties to even) and shifted
-// down 16 bits. The vector loop clamps to the largest float below 2^31 instead, which shifts
-// down to 32767 too.
-__attribute__((noinline)) void toPcm16(const float* samples, std::size_t count, int16_t* out) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128 scale = _mm_set1_ps(65536.0f);
-  const __m128 top = _mm_set1_ps(2147483520.0f), bottom = _mm_set1_ps(-2147483648.0f);
-  auto convert = [&](std::size_t at) {
-    // maxps answers its second operand for NaN.
-    const __m128 scaled = _mm_max_ps(_mm_mul_ps(_mm_loadu_ps(samples + at), scale), bottom);
-    return _mm_srai_epi32(_mm_cvtps_epi32(_mm_min_ps(scaled, top)), 16);
-  };
-  for (; i + 8 <= count; i += 8) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(convert(i), convert(i + 4)));
-  }
-#endif
-  for (; i < count; ++i) {
-    const float scaled = samples[i] * 65536.0f;
-    if (scaled >= 2147483647.0) {
-      out[i] = 32767;
-    } else if (!(scaled > -2147483648.0)) {
-      out[i] = -32768;
-    } else {
-      out[i] = static_cast<int16_t>(std::lrint(scaled) >> 16);
-    }
-  }
 }
 
 struct FileSummary {
@@ -786,7 +788,7 @@ int render(const Options& options) {
                      (outInfo.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
                      (outMajor == SF_FORMAT_WAV || outMajor == SF_FORMAT_AIFF);
   const std::size_t runSamples = static_cast<std::size_t>(run) * channels;
-  std::vector<float> interleaved(pcm16 ? 0 : runSamples), written(runSamples);
+  std::vector<float> interleaved(pcm16 ? 0 : runSamples), written(pcm16 ? 0 : runSamples);
   std::vector<int16_t> interleaved16(pcm16 ? runSamples : 0), written16(pcm16 ? runSamples : 0);
   std::vector<float> input[2], output[2];
   for (int ch = 0; ch < 2; ++ch) {
@@ -841,14 +843,15 @@ int render(const Options& options) {
     const int32_t keepTo = static_cast<int32_t>(std::clamp<int64_t>(frames + latency - done, 0, n));
     const int32_t kept = keepTo - keepFrom;
     const float* const keptOut[2] = {output[0].data() + keepFrom, output[1].data() + keepFrom};
-    peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, written.data(), peakOut,
-                        summary.overs);
     sf_count_t put = 0;
-    if (kept > 0 && pcm16) {
-      toPcm16(written.data(), static_cast<std::size_t>(kept) * channels, written16.data());
-      put = sf_writef_short(pending.file(), written16.data(), kept);
-    } else if (kept > 0) {
-      put = sf_writef_float(pending.file(), written.data(), kept);
+    if (pcm16) {
+      peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, written16.data(),
+                          peakOut, summary.overs);
+      if (kept > 0) put = sf_writef_short(pending.file(), written16.data(), kept);
+    } else {
+      peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, written.data(), peakOut,
+                          summary.overs);
+      if (kept > 0) put = sf_writef_float(pending.file(), written.data(), kept);
     }
     if (kept > 0 && put != kept) {
       progress.finish();
