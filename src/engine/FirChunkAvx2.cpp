@@ -93,76 +93,52 @@ void tapSums(const FirChunk& k, int64_t* acc) {
   }
 }
 
-// x0, x0 + x1, x0 + x1 + x2, x0 + ... + x3 across the four 64-bit lanes (modulo 2^64).
-inline __m256i prefixSum4(__m256i x) {
-  const __m256i up1 =
-      _mm256_blend_epi32(_mm256_permute4x64_epi64(x, _MM_SHUFFLE(2, 1, 0, 0)),
-                         _mm256_setzero_si256(), 0x03);  // [0 x0 x1 x2]
-  x = _mm256_add_epi64(x, up1);
-  return _mm256_add_epi64(x, _mm256_permute2x128_si256(x, x, 0x08));  // + [0 0 x0 x1]
+// Bits Shift .. Shift + 31 of the eight 32 x 32 -> 64-bit products x * factor: the even lanes'
+// products shifted down by Shift (a logical shift leaves the same low 32 bits as the
+// reference's arithmetic one), the odd lanes' shifted up by 32 - Shift into the high halves.
+template <int Shift>
+inline __m256i keptSlice(__m256i x, __m256i factor) {
+  const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(x, factor), Shift);
+  const __m256i odd =
+      _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(x, 32), factor), 32 - Shift);
+  return _mm256_blend_epi32(even, odd, 0xaa);
 }
 
-// The double integrator and the outputs, eight samples at a time in two vectors of four: the
-// running sums become prefix sums within a vector plus the carry of the samples before (the
-// running sum so far, broadcast). The carry moves on by the vector's own total, which does not
-// wait for the carry, so from one vector to the next each sum waits for one addition only.
-// Then, per lane, the kept slices of the scale
-// and gain products: bits 28..59 and 31..62 are the low halves of the 64-bit products shifted
-// right by 28 and 31 (a logical shift leaves the same low 32 bits as the reference's
-// arithmetic one).
+// The double integrator and the outputs. The running sums go one sample at a time: each is
+// one addition per sample, a chain the processor runs at about a sample per cycle, where
+// prefix sums across vector lanes cost several shuffles per four samples. Only the high half
+// of the second sum is kept; vectors of eight then form the outputs from those halves: the
+// kept slices of the scale product (bits 28..59) and of the gain product (bits 31..62).
 void integrate(const FirChunk& k, const int64_t* acc) {
-  const int32_t* const ring = k.ring;
-  const int32_t first = k.first;
   const int32_t frames = k.frames;
-  const int32_t delay = k.delay;
-  int32_t* const lowOut = k.low;
-  int32_t* const highOut = k.high;
-  __m256i carry1 = _mm256_set1_epi64x(*k.integ1);
-  __m256i carry2 = _mm256_set1_epi64x(*k.integ2);
-  const __m256i scale = _mm256_set1_epi32(k.scale);
-  const __m256i gain = _mm256_set1_epi32(k.gain);
-  const __m256i inOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-
-  // The outputs of four samples, their kept 32 bits in the low half of each 64-bit lane.
-  auto lowOf = [&](__m256i a) {
-    const __m256i p1 = prefixSum4(a);
-    const __m256i i1 = _mm256_add_epi64(p1, carry1);
-    carry1 = _mm256_add_epi64(carry1, _mm256_permute4x64_epi64(p1, _MM_SHUFFLE(3, 3, 3, 3)));
-    const __m256i p2 = prefixSum4(i1);
-    const __m256i i2 = _mm256_add_epi64(p2, carry2);
-    carry2 = _mm256_add_epi64(carry2, _mm256_permute4x64_epi64(p2, _MM_SHUFFLE(3, 3, 3, 3)));
-    const __m256i t = _mm256_srli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(i2, 32), scale), 28);
-    return _mm256_srli_epi64(_mm256_mul_epi32(t, gain), 31);
-  };
-
-  int32_t i = 0;
-  for (; i + 8 <= frames; i += 8) {
-    const __m256i lowA = lowOf(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + i)));
-    const __m256i lowB = lowOf(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + i + 4)));
-    // Dwords a0 b0 a1 b1 a2 b2 a3 b3, then into sample order.
-    const __m256i low = _mm256_permutevar8x32_epi32(
-        _mm256_blend_epi32(lowA, _mm256_slli_epi64(lowB, 32), 0xaa), inOrder);
-    const int32_t slot = (first + i) & FirHistoryMask;
-    const __m256i delayed = _mm256_loadu_si256(
-        reinterpret_cast<const __m256i*>(ring + slot + FirHistoryLength - delay));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lowOut + i), low);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(highOut + i), _mm256_sub_epi32(delayed, low));
-  }
-  int64_t carries[4];
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(carries), carry1);
-  uint64_t s1 = static_cast<uint64_t>(carries[0]);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(carries), carry2);
-  uint64_t s2 = static_cast<uint64_t>(carries[0]);
-  for (; i < frames; ++i) {
+  alignas(32) int32_t top[FirChunkLimit];
+  uint64_t s1 = static_cast<uint64_t>(*k.integ1);
+  uint64_t s2 = static_cast<uint64_t>(*k.integ2);
+#pragma GCC unroll 4
+  for (int32_t i = 0; i < frames; ++i) {
     s1 += static_cast<uint64_t>(acc[i]);
     s2 += s1;
-    const int32_t low = mulQ31(mulQ28(static_cast<int32_t>(s2 >> 32), k.scale), k.gain);
-    const int32_t slot = (first + i) & FirHistoryMask;
-    lowOut[i] = low;
-    highOut[i] = wrapSub(ring[slot + FirHistoryLength - delay], low);
+    top[i] = static_cast<int32_t>(s2 >> 32);
   }
   *k.integ1 = static_cast<int64_t>(s1);
   *k.integ2 = static_cast<int64_t>(s2);
+
+  const int32_t* const delayed = k.ring + FirHistoryLength - k.delay;  // slot p: delayed[p]
+  const __m256i scale = _mm256_set1_epi32(k.scale);
+  const __m256i gain = _mm256_set1_epi32(k.gain);
+  int32_t i = 0;
+  for (; i + 8 <= frames; i += 8) {
+    const __m256i low = keptSlice<31>(keptSlice<28>(load8(top + i), scale), gain);
+    const int32_t slot = (k.first + i) & FirHistoryMask;
+    store8(k.low + i, low);
+    store8(k.high + i, _mm256_sub_epi32(load8(delayed + slot), low));
+  }
+  for (; i < frames; ++i) {
+    const int32_t low = mulQ31(mulQ28(top[i], k.scale), k.gain);
+    const int32_t slot = (k.first + i) & FirHistoryMask;
+    k.low[i] = low;
+    k.high[i] = wrapSub(delayed[slot], low);
+  }
 }
 
 }  // namespace
