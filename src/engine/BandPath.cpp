@@ -247,9 +247,8 @@ void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTable
   // copying what comes out: with a lookahead of d samples the stretch's first min(d, n)
   // samples are read where they lie in the rings (in at most two pieces, the rings share one
   // position) and the rest, samples i - d, straight from the bands; the mix runs piece by
-  // piece. Only then
-  // does the stretch go into the rings: with d near the rings' length it overwrites slots that
-  // were just read.
+  // piece. Only then does the stretch go into the rings: with d near the rings' length it
+  // overwrites slots that were just read.
   constexpr int32_t lookaheadMask = LookaheadLength - 1;
   const int32_t fromRing = std::min(c.lookaheadSamples, n);
   const int32_t readPos = (s.lookaheadPos - c.lookaheadSamples) & lookaheadMask;

@@ -84,8 +84,9 @@ struct BandPathScratch {
 
 // The band path as the engine runs it, with the same results, state and peaks as
 // runBandPathReference. Instead of one sample through every step, each step runs over the
-// whole stretch: the delay lines as block copies, the detector inputs, the dynamics (the only
-// part that must go sample by sample), then the gains, sum and output in vectors of `level`.
+// whole stretch: the delay lines as block copies (read in place where that is safe), the
+// detector inputs, the dynamics (the only part that must go sample by sample), then the gains,
+// sum and output in vectors of `level`.
 void runBandPath(BandPathState& state, const EngineCoefficients& coefficients,
                  const LookupTables& tables, const BandSplit& split,
                  const std::array<float*, 2>& output, int32_t frames, BlockPeaks& peaks,
