@@ -84,12 +84,8 @@ void detectorInputsAvx2(const int32_t* left, const int32_t* right, int32_t* out,
 }
 
 // The band mix, eight frames at a time through all four bands and both channels, the sums in
-// registers. mulQ23(a, b) keeps bits 23..54 of the 64-bit product: vpmuldq forms the products
-// of the even lanes (the odd ones after a 32-bit shift down), a logical shift right by 23
-// leaves the kept slice in the low half of each 64-bit lane (the low 32 bits are the same as
-// after the reference's arithmetic shift). For the odd lanes the second product is shifted
-// left by 9 instead, which puts the same slice in the high half, where a blend merges it with
-// the even lanes. The sums wrap like the reference's (modulo 2^32, in any order).
+// registers: mulQ23(mulQ23(x, makeup), gain) per lane. The sums wrap like the reference's
+// (modulo 2^32, in any order).
 void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
   const int32_t whole = mix.frames & ~7;
   __m256i makeup[kNumBands], bandTop[kNumBands], gainTop[kNumBands], outTop[2];
@@ -105,16 +101,10 @@ void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
     __m256i sum[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
     for (int32_t b = 0; b < kNumBands; ++b) {
       const __m256i g = load8(mix.gain[b] + i);
-      const __m256i gOdd = _mm256_srli_epi64(g, 32);
       gainTop[b] = _mm256_max_epu32(gainTop[b], g);
       for (std::size_t ch = 0; ch < 2; ++ch) {
         const __m256i v = load8(mix.band[b][ch] + i);
-        const __m256i evenScaled = _mm256_srli_epi64(_mm256_mul_epi32(v, makeup[b]), 23);
-        const __m256i oddScaled =
-            _mm256_srli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(v, 32), makeup[b]), 23);
-        const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(evenScaled, g), 23);
-        const __m256i odd = _mm256_slli_epi64(_mm256_mul_epi32(oddScaled, gOdd), 9);
-        const __m256i y = _mm256_blend_epi32(even, odd, 0xaa);
+        const __m256i y = keptSlice<23>(keptSlice<23>(v, makeup[b]), g);
         sum[ch] = _mm256_add_epi32(sum[ch], y);
         bandTop[b] = _mm256_max_epu32(bandTop[b], magnitudes(y));
       }

@@ -93,17 +93,6 @@ void tapSums(const FirChunk& k, int64_t* acc) {
   }
 }
 
-// Bits Shift .. Shift + 31 of the eight 32 x 32 -> 64-bit products x * factor: the even lanes'
-// products shifted down by Shift (a logical shift leaves the same low 32 bits as the
-// reference's arithmetic one), the odd lanes' shifted up by 32 - Shift into the high halves.
-template <int Shift>
-inline __m256i keptSlice(__m256i x, __m256i factor) {
-  const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(x, factor), Shift);
-  const __m256i odd =
-      _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(x, 32), factor), 32 - Shift);
-  return _mm256_blend_epi32(even, odd, 0xaa);
-}
-
 // The double integrator and the outputs. The running sums go one sample at a time: each is
 // one addition per sample, a chain the processor runs at about a sample per cycle, where
 // prefix sums across vector lanes cost several shuffles per four samples. Only the high half
