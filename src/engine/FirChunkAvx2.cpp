@@ -93,21 +93,32 @@ void tapSums(const FirChunk& k, int64_t* acc) {
   }
 }
 
+// The high halves of eight consecutive 64-bit words, as eight int32 in order: the odd 32-bit
+// elements of both loads, picked per 128-bit half (samples 0 1 4 5 | 2 3 6 7), then the
+// 64-bit pieces put in order.
+inline __m256i highHalves8(const int64_t* p) {
+  const __m256 a = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+  const __m256 b =
+      _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4)));
+  const __m256i mixed = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0xdd));
+  return _mm256_permute4x64_epi64(mixed, 0xd8);
+}
+
 // The double integrator and the outputs. The running sums go one sample at a time: each is
 // one addition per sample, a chain the processor runs at about a sample per cycle, where
-// prefix sums across vector lanes cost several shuffles per four samples. Only the high half
-// of the second sum is kept; vectors of eight then form the outputs from those halves: the
-// kept slices of the scale product (bits 28..59) and of the gain product (bits 31..62).
-void integrate(const FirChunk& k, const int64_t* acc) {
+// prefix sums across vector lanes cost several shuffles per four samples. The second sum
+// replaces each tap sum in `acc` (three instructions a sample); only its high half reaches the
+// outputs, which vectors of eight then form: the kept slices of the scale product
+// (bits 28..59) and of the gain product (bits 31..62).
+void integrate(const FirChunk& k, int64_t* acc) {
   const int32_t frames = k.frames;
-  alignas(32) int32_t top[FirChunkLimit];
   uint64_t s1 = static_cast<uint64_t>(*k.integ1);
   uint64_t s2 = static_cast<uint64_t>(*k.integ2);
 #pragma GCC unroll 4
   for (int32_t i = 0; i < frames; ++i) {
     s1 += static_cast<uint64_t>(acc[i]);
     s2 += s1;
-    top[i] = static_cast<int32_t>(s2 >> 32);
+    acc[i] = static_cast<int64_t>(s2);
   }
   *k.integ1 = static_cast<int64_t>(s1);
   *k.integ2 = static_cast<int64_t>(s2);
@@ -117,13 +128,13 @@ void integrate(const FirChunk& k, const int64_t* acc) {
   const __m256i gain = _mm256_set1_epi32(k.gain);
   int32_t i = 0;
   for (; i + 8 <= frames; i += 8) {
-    const __m256i low = keptSlice<31>(keptSlice<28>(load8(top + i), scale), gain);
+    const __m256i low = keptSlice<31>(keptSlice<28>(highHalves8(acc + i), scale), gain);
     const int32_t slot = (k.first + i) & FirHistoryMask;
     store8(k.low + i, low);
     store8(k.high + i, _mm256_sub_epi32(load8(delayed + slot), low));
   }
   for (; i < frames; ++i) {
-    const int32_t low = mulQ31(mulQ28(top[i], k.scale), k.gain);
+    const int32_t low = mulQ31(mulQ28(static_cast<int32_t>(acc[i] >> 32), k.scale), k.gain);
     const int32_t slot = (k.first + i) & FirHistoryMask;
     k.low[i] = low;
     k.high[i] = wrapSub(delayed[slot], low);
@@ -133,8 +144,9 @@ void integrate(const FirChunk& k, const int64_t* acc) {
 }  // namespace
 
 void runFirChunkAvx2(const FirChunk& chunk) noexcept {
-  // Tap sums for up to FirChunkLimit samples, rounded up to whole steps of 8.
-  int64_t acc[FirChunkLimit];
+  // Tap sums for up to FirChunkLimit samples, rounded up to whole steps of 8; then the second
+  // sums in their place.
+  alignas(32) int64_t acc[FirChunkLimit];
   if (chunk.folded) {
     tapSums<true>(chunk, acc);
   } else {
