@@ -165,23 +165,33 @@ void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTabl
                  BandPathScratch& w, int32_t n) noexcept {
   const int32_t startPhase = s.subBlockPhase;
   const int32_t firstStep = (3 - startPhase) & 3;  // the first sample whose phase is 0
+  // peakSlots[p] holds the newest capture made at phase p; sample i of the stretch is captured
+  // at phase startPhase + 1 + i. So the lead (samples -3..-1) comes from the slots, each step's
+  // four captures are samples i - 3 .. i, and the slots end up holding the stretch's last four
+  // samples (or fewer, with older ones kept).
+  std::array<int32_t*, kNumBands> detector;
   for (int32_t b = 0; b < kNumBands; ++b) {
-    BandDynamics& d = s.dynamics[b];
-    // peakSlots[p] holds the newest capture made at phase p; sample i of the stretch is
-    // captured at phase startPhase + 1 + i. So the lead (samples -3..-1) comes from the slots,
-    // each step's four captures are samples i - 3 .. i, and the slots end up holding the
-    // stretch's last four samples (or fewer, with older ones kept).
-    int32_t* detector = w.detector[b].data() + BandPathScratch::DetectorLead;
-    for (int32_t j = -3; j < 0; ++j) detector[j] = d.peakSlots[(startPhase + 1 + j) & 3];
-    GainTarget* target = w.targets[b].data();
-    for (int32_t i = firstStep; i < n; i += 4) {
-      const int32_t m4 = std::max(std::max(detector[i - 3], detector[i - 2]),
-                                  std::max(detector[i - 1], detector[i]));
-      followEnvelope(d, m4, c.detectorKeep, c.holdSteps);
-      *target++ = gainTarget(c.band[b], envelopeLevel(tables, d.envelope), tables);
+    detector[b] = w.detector[b].data() + BandPathScratch::DetectorLead;
+    for (int32_t j = -3; j < 0; ++j) {
+      detector[b][j] = s.dynamics[b].peakSlots[(startPhase + 1 + j) & 3];
     }
+  }
+  // The four bands side by side, step by step: each envelope is a chain through a multiply
+  // (its release), and four chains in flight keep the processor busy where one would make it
+  // wait.
+  for (int32_t i = firstStep, step = 0; i < n; i += 4, ++step) {
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      const int32_t* x = detector[b];
+      const int32_t m4 = std::max(std::max(x[i - 3], x[i - 2]), std::max(x[i - 1], x[i]));
+      BandDynamics& d = s.dynamics[b];
+      followEnvelope(d, m4, c.detectorKeep, c.holdSteps);
+      w.targets[b][static_cast<std::size_t>(step)] =
+          gainTarget(c.band[b], envelopeLevel(tables, d.envelope), tables);
+    }
+  }
+  for (int32_t b = 0; b < kNumBands; ++b) {
     for (int32_t i = std::max(0, n - 4); i < n; ++i) {
-      d.peakSlots[(startPhase + 1 + i) & 3] = detector[i];
+      s.dynamics[b].peakSlots[(startPhase + 1 + i) & 3] = detector[b][i];
     }
   }
 
