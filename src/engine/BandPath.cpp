@@ -107,9 +107,11 @@ void copyFromRing(const std::array<int32_t, Length>& ring, int32_t start, int32_
   std::memcpy(dst + first, ring.data(), static_cast<std::size_t>(count - first) * sizeof(int32_t));
 }
 
+// A signal the crossover wrote in place (directSlots) is already there and stays.
 template <std::size_t Length>
 void copyToRing(std::array<int32_t, Length>& ring, int32_t start, const int32_t* src,
                 int32_t count) noexcept {
+  if (src == ring.data() + start) return;
   const int32_t first = std::min(count, static_cast<int32_t>(Length) - start);
   std::memcpy(ring.data() + start, src, static_cast<std::size_t>(first) * sizeof(int32_t));
   std::memcpy(ring.data(), src + first, static_cast<std::size_t>(count - first) * sizeof(int32_t));
@@ -292,6 +294,23 @@ void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTable
 }
 
 }  // namespace
+
+BandSlots directSlots(BandPathState& s, int32_t frames, int32_t lookaheadSamples) noexcept {
+  BandSlots slots;
+  if (frames <= 0) return slots;
+  // The slots from `pos` on in rings of `length`, or none (see BandSlots).
+  auto offer = [frames](auto& rings, int32_t pos, int32_t delay, int32_t length,
+                        std::array<int32_t*, 2>& out) {
+    if (pos + frames > length || delay < 0 || delay > length - frames) return;
+    for (std::size_t ch = 0; ch < 2; ++ch) out[ch] = rings[ch].data() + pos;
+  };
+  offer(s.alignLF, s.alignPosLF, s.alignDelayLF, AlignLength, slots.band[BandLF]);
+  offer(s.alignLMF, s.alignPosLMF, s.alignDelayLMF, AlignLength, slots.band[BandLMF]);
+  for (int32_t b : {BandHMF, BandHF}) {
+    offer(s.lookahead[b], s.lookaheadPos, lookaheadSamples, LookaheadLength, slots.band[b]);
+  }
+  return slots;
+}
 
 void runBandPath(BandPathState& state, const EngineCoefficients& coefficients,
                  const LookupTables& tables, const BandSplit& split,

@@ -82,6 +82,19 @@ struct BandPathScratch {
   std::array<std::array<GainTarget, BandPathStretch / 4 + 1>, kNumBands> targets;
 };
 
+// Where the crossover may write a stretch's band signals straight into the band path's delay
+// lines, saving the copy: LF and LMF into their alignment rings, HMF and HF into their
+// lookahead rings, per channel, at the slots the stretch takes there. A band gets slots only
+// where its stretch lies in one piece of the ring and writing it before the stretch runs cannot
+// overwrite a slot the stretch still reads (its delay is at most the ring's length less the
+// stretch); otherwise null, and the signal goes anywhere else. runBandPath() finds a signal
+// already in place by its address and leaves it there. Audio thread, just before runBandPath()
+// over the same `frames` with the same lookahead.
+struct BandSlots {
+  std::array<std::array<int32_t*, 2>, kNumBands> band{};  // [band][channel], or null
+};
+BandSlots directSlots(BandPathState& state, int32_t frames, int32_t lookaheadSamples) noexcept;
+
 // The band path as the engine runs it, with the same results, state and peaks as
 // runBandPathReference. Instead of one sample through every step, each step runs over the
 // whole stretch: the delay lines as block copies (read in place where that is safe), the

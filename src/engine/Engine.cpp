@@ -112,15 +112,28 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
   toQ23(inLeft, s.input[0].data(), frames, peaks.input[0]);
   toQ23(inRight, s.input[1].data(), frames, peaks.input[1]);
 
+  // Where the four band signals go: straight into the band path's delay lines where it offers
+  // their slots, else into the scratch. Filter k's low output is band k (LF, LMF, HMF); FIR3's
+  // high output is HF.
+  const EngineCoefficients& coefficients = exchange_.current().coefficients;
+  const BandSlots slots = directSlots(path_, frames, coefficients.lookaheadSamples);
+  std::array<std::array<int32_t*, 2>, kNumBands> band;
+  for (std::size_t b = 0; b < kNumBands; ++b) {
+    for (std::size_t ch = 0; ch < 2; ++ch) {
+      int32_t* scratch = b < 3 ? s.low[b][ch].data() : s.high[2][ch].data();
+      band[b][ch] = slots.band[b][ch] != nullptr ? slots.band[b][ch] : scratch;
+    }
+  }
+
   // The crossover cascade, one filter at a time over the stretch: FIR1 splits the input, FIR2
   // its high output, FIR3 FIR2's high output.
   const std::array<int32_t, kStretch>* source = s.input.data();
-  for (int32_t k = 0; k < 3; ++k) {
+  for (std::size_t k = 0; k < 3; ++k) {
     FirPassBuffers buffers;
     for (std::size_t ch = 0; ch < 2; ++ch) {
       buffers.input[ch] = source[ch].data();
-      buffers.low[ch] = s.low[k][ch].data();
-      buffers.high[ch] = s.high[k][ch].data();
+      buffers.low[ch] = band[k][ch];
+      buffers.high[ch] = k == 2 ? band[BandHF][ch] : s.high[k][ch].data();
     }
     fir_[k].runPass(buffers, frames);
     source = s.high[k].data();
@@ -128,13 +141,13 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
 
   BandSplit split;
   for (std::size_t ch = 0; ch < 2; ++ch) {
-    split.lowFir1[ch] = s.low[0][ch].data();
-    split.lowFir2[ch] = s.low[1][ch].data();
-    split.lowFir3[ch] = s.low[2][ch].data();
-    split.highFir3[ch] = s.high[2][ch].data();
+    split.lowFir1[ch] = band[BandLF][ch];
+    split.lowFir2[ch] = band[BandLMF][ch];
+    split.lowFir3[ch] = band[BandHMF][ch];
+    split.highFir3[ch] = band[BandHF][ch];
   }
-  runBandPath(path_, exchange_.current().coefficients, tables_, split, {outLeft, outRight},
-              frames, peaks, bandScratch_, simd_);
+  runBandPath(path_, coefficients, tables_, split, {outLeft, outRight}, frames, peaks,
+              bandScratch_, simd_);
 }
 
 void Engine::publishMeters(MeterSlots& slots, const BlockPeaks& peaks) const noexcept {
