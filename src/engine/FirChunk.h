@@ -37,6 +37,13 @@ struct FirChunk {
 
 void runFirChunkPortable(const FirChunk& chunk) noexcept;
 
+// Stores count samples at `at` and again FirHistoryLength further on (both copies of the
+// mirrored ring); answers 1 if any of them is restless (outside the calm range), else 0.
+uint32_t storeMirroredPortable(int32_t* at, const int32_t* x, int32_t count) noexcept;
+
+// 256-bit version; call only where simdLevelSupported(SimdLevel::Avx2).
+uint32_t storeMirroredAvx2(int32_t* at, const int32_t* x, int32_t count) noexcept;
+
 // 256-bit version; call only where simdLevelSupported(SimdLevel::Avx2).
 void runFirChunkAvx2(const FirChunk& chunk) noexcept;
 

@@ -143,6 +143,27 @@ void integrate(const FirChunk& k, int64_t* acc) {
 
 }  // namespace
 
+uint32_t storeMirroredAvx2(int32_t* at, const int32_t* x, int32_t count) noexcept {
+  // A sample is restless when bit 31 of x + 2^30 is set (as restlessBit); the sums of all
+  // samples are or-ed together and their sign bits read once at the end.
+  const __m256i bias = _mm256_set1_epi32(FirCalmLimit);
+  __m256i signs = _mm256_setzero_si256();
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i v = load8(x + i);
+    store8(at + i, v);
+    store8(at + i + FirHistoryLength, v);
+    signs = _mm256_or_si256(signs, _mm256_add_epi32(v, bias));
+  }
+  uint32_t restless = _mm256_movemask_ps(_mm256_castsi256_ps(signs)) != 0 ? 1u : 0u;
+  for (; i < count; ++i) {
+    at[i] = x[i];
+    at[i + FirHistoryLength] = x[i];
+    restless |= (static_cast<uint32_t>(x[i]) + static_cast<uint32_t>(FirCalmLimit)) >> 31;
+  }
+  return restless;
+}
+
 void runFirChunkAvx2(const FirChunk& chunk) noexcept {
   // Tap sums for up to FirChunkLimit samples, rounded up to whole steps of 8; then the second
   // sums in their place.
@@ -163,6 +184,9 @@ void runFirChunkAvx2(const FirChunk& chunk) noexcept {
 
 namespace kestrane {
 void runFirChunkAvx2(const FirChunk& chunk) noexcept { runFirChunkPortable(chunk); }
+uint32_t storeMirroredAvx2(int32_t* at, const int32_t* x, int32_t count) noexcept {
+  return storeMirroredPortable(at, x, count);
+}
 }  // namespace kestrane
 
 #endif

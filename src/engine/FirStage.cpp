@@ -14,9 +14,9 @@ inline uint32_t restlessBit(int32_t x) noexcept {
   return (static_cast<uint32_t>(x) + static_cast<uint32_t>(FirCalmLimit)) >> 31;
 }
 
-// Stores count samples at `at` and again FirHistoryLength further on; answers 1 if any of
-// them is restless, else 0.
-inline uint32_t storeMirrored(int32_t* at, const int32_t* x, int32_t count) noexcept {
+}  // namespace
+
+uint32_t storeMirroredPortable(int32_t* at, const int32_t* x, int32_t count) noexcept {
   uint32_t restless = 0;
   for (int32_t i = 0; i < count; ++i) {
     at[i] = x[i];
@@ -25,8 +25,6 @@ inline uint32_t storeMirrored(int32_t* at, const int32_t* x, int32_t count) noex
   }
   return restless;
 }
-
-}  // namespace
 
 void FirStage::load(const KernelRecord& record) noexcept {
   kernel = record;
@@ -97,8 +95,10 @@ void FirStage::runPassReference(const FirPassBuffers& buffers, int32_t frames) n
 
 void FirStage::runPass(const FirPassBuffers& buffers, int32_t frames) noexcept {
   if (frames <= 0) return;
-  void (*const runChunk)(const FirChunk&) noexcept =
-      usableSimdLevel(simd) == SimdLevel::Avx2 ? runFirChunkAvx2 : runFirChunkPortable;
+  const bool avx2 = usableSimdLevel(simd) == SimdLevel::Avx2;
+  void (*const runChunk)(const FirChunk&) noexcept = avx2 ? runFirChunkAvx2 : runFirChunkPortable;
+  uint32_t (*const storeMirrored)(int32_t*, const int32_t*, int32_t) noexcept =
+      avx2 ? storeMirroredAvx2 : storeMirroredPortable;
 
   // A chunk stores all its inputs before any of its outputs is formed, so it must not run so
   // far ahead that it overwrites the oldest sample its first output reaches back to.
