@@ -133,16 +133,18 @@ void delayThroughRing(std::array<int32_t, Length>& ring, int32_t pos, int32_t de
   copyToRing(ring, pos, src, n);
 }
 
-// delayThroughRing's output without the copy where that is safe: when the stretch comes out
-// of the ring whole (delay >= n), in one piece, and the stretch's own write into the ring
-// cannot reach it (delay <= Length - n), it is read where it lies; otherwise it is copied
-// into `scratch`. Answers where the delayed stretch is.
+// delayThroughRing's output without the copy where that is safe: when the delayed stretch
+// lies in one piece of the ring and either comes out of the ring whole (delay >= n) without
+// the stretch's own write reaching it (delay <= Length - n), or the stretch is already in
+// place behind it (directSlots), it is read where it lies; otherwise it is copied into
+// `scratch`. Answers where the delayed stretch is.
 template <std::size_t Length>
 const int32_t* delayedView(std::array<int32_t, Length>& ring, int32_t pos, int32_t delay,
                            const int32_t* src, int32_t n, int32_t* scratch) noexcept {
   constexpr int32_t length = static_cast<int32_t>(Length);
   const int32_t start = (pos - delay) & (length - 1);
-  if (delay >= n && delay <= length - n && start + n <= length) {
+  const bool inPlace = src == ring.data() + pos;
+  if (start + n <= length && (inPlace || (delay >= n && delay <= length - n))) {
     copyToRing(ring, pos, src, n);
     return ring.data() + start;
   }
