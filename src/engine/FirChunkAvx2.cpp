@@ -144,8 +144,8 @@ void integrate(const FirChunk& k, int64_t* acc) {
 }  // namespace
 
 uint32_t storeMirroredAvx2(int32_t* at, const int32_t* x, int32_t count) noexcept {
-  // A sample is restless when bit 31 of x + 2^30 is set (as restlessBit); the sums of all
-  // samples are or-ed together and their sign bits read once at the end.
+  // A sample is restless when bit 31 of x + 2^30 is set; the sums of all samples are or-ed
+  // together and their sign bits read once at the end. The last few go the portable way.
   const __m256i bias = _mm256_set1_epi32(FirCalmLimit);
   __m256i signs = _mm256_setzero_si256();
   int32_t i = 0;
@@ -155,13 +155,8 @@ uint32_t storeMirroredAvx2(int32_t* at, const int32_t* x, int32_t count) noexcep
     store8(at + i + FirHistoryLength, v);
     signs = _mm256_or_si256(signs, _mm256_add_epi32(v, bias));
   }
-  uint32_t restless = _mm256_movemask_ps(_mm256_castsi256_ps(signs)) != 0 ? 1u : 0u;
-  for (; i < count; ++i) {
-    at[i] = x[i];
-    at[i + FirHistoryLength] = x[i];
-    restless |= (static_cast<uint32_t>(x[i]) + static_cast<uint32_t>(FirCalmLimit)) >> 31;
-  }
-  return restless;
+  const uint32_t restless = _mm256_movemask_ps(_mm256_castsi256_ps(signs)) != 0 ? 1u : 0u;
+  return restless | storeMirroredPortable(at + i, x + i, count - i);
 }
 
 void runFirChunkAvx2(const FirChunk& chunk) noexcept {
