@@ -787,9 +787,12 @@ int render(const Options& options) {
   const bool pcm16 = (inInfo.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
                      (outInfo.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
                      (outMajor == SF_FORMAT_WAV || outMajor == SF_FORMAT_AIFF);
+  // One buffer of the file's interleaved samples serves the run's reading and then its writing
+  // (the input and output files have the same channels, and a run's input is taken in full
+  // before its output is put).
   const std::size_t runSamples = static_cast<std::size_t>(run) * channels;
-  std::vector<float> interleaved(pcm16 ? 0 : runSamples), written(pcm16 ? 0 : runSamples);
-  std::vector<int16_t> interleaved16(pcm16 ? runSamples : 0), written16(pcm16 ? runSamples : 0);
+  std::vector<float> interleaved(pcm16 ? 0 : runSamples);
+  std::vector<int16_t> interleaved16(pcm16 ? runSamples : 0);
   std::vector<float> input[2], output[2];
   for (int ch = 0; ch < 2; ++ch) {
     input[ch].resize(static_cast<std::size_t>(run));
@@ -845,13 +848,13 @@ int render(const Options& options) {
     const float* const keptOut[2] = {output[0].data() + keepFrom, output[1].data() + keepFrom};
     sf_count_t put = 0;
     if (pcm16) {
-      peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, written16.data(),
+      peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, interleaved16.data(),
                           peakOut, summary.overs);
-      if (kept > 0) put = sf_writef_short(pending.file(), written16.data(), kept);
+      if (kept > 0) put = sf_writef_short(pending.file(), interleaved16.data(), kept);
     } else {
-      peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, written.data(), peakOut,
-                          summary.overs);
-      if (kept > 0) put = sf_writef_float(pending.file(), written.data(), kept);
+      peakOut = putFrames(keptOut[0], keptOut[1], kept, outUnit, channels, interleaved.data(),
+                          peakOut, summary.overs);
+      if (kept > 0) put = sf_writef_float(pending.file(), interleaved.data(), kept);
     }
     if (kept > 0 && put != kept) {
       progress.finish();
