@@ -158,7 +158,8 @@ ImageRef loadImageResource(int resourceId);
 void deleteImage(ImageRef image);
 // Width and height in pixels; false for a null image.
 bool imageSize(ImageRef image, int& width, int& height);
-// Selects an image into a memory surface and answers the one selected before.
+// Selects an image into a memory surface and answers the one selected before; null (and nothing
+// selected) when the image cannot be made ready for drawing.
 ImageRef selectImage(SurfaceRef surface, ImageRef image);
 
 // Map mode: the toolkit copies the destination's mode to its mask source and converts sizes

@@ -3,11 +3,13 @@
 // menus.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "platform/headless/Headless.h"
+#include "platform/headless/Objects.h"
 
 namespace kestrane::platform {
 namespace {
@@ -73,13 +75,15 @@ TEST(HeadlessResources, DecodeBottomUpTopDownAnd32BitFilesAndRefuseBrokenOnes) {
   static const auto topDown = bmp(1, -2, 32, {1, 2, 3, 0, 4, 5, 6, 0});
   static const auto truncated = bmp(4, 4, 24, {1, 2, 3});
   static const auto paletted = bmp(1, 1, 8, {0, 0, 0, 0});
+  static const auto hugeTopDown = bmp(1, INT32_MIN, 24, {1, 2, 3, 0});
   static const headless::BitmapResource resources[] = {
       {7001, bottomUp.data(), bottomUp.size()},
       {7002, topDown.data(), topDown.size()},
       {7003, truncated.data(), truncated.size()},
       {7004, paletted.data(), paletted.size()},
+      {7005, hugeTopDown.data(), hugeTopDown.size()},
   };
-  headless::registerBitmapResources(resources, 4);
+  headless::registerBitmapResources(resources, 5);
 
   auto pixelsOf = [](int id, int w, int h) {
     std::vector<ColorRef> px(static_cast<std::size_t>(w * h));
@@ -99,6 +103,28 @@ TEST(HeadlessResources, DecodeBottomUpTopDownAnd32BitFilesAndRefuseBrokenOnes) {
   EXPECT_EQ(pixelsOf(0x10000 + 7002, 1, 2)[0], 0x010203u);
   EXPECT_EQ(loadImageResource(7003), nullptr);
   EXPECT_EQ(loadImageResource(7004), nullptr);
+  EXPECT_EQ(loadImageResource(7005), nullptr);
+
+  // The size is known at once; the pixels are decoded when the image is first selected, and
+  // a second surface sees the same ones.
+  ImageRef image = loadImageResource(7001);
+  ASSERT_NE(image, nullptr);
+  int w = 0, h = 0;
+  EXPECT_TRUE(imageSize(image, w, h));
+  EXPECT_EQ(w, 2);
+  EXPECT_EQ(h, 2);
+  EXPECT_TRUE(image->pixels.empty());
+  for (int pass = 0; pass < 2; ++pass) {
+    SurfaceRef surface = createMemorySurface(nullptr);
+    ImageRef previous = selectImage(surface, image);
+    EXPECT_NE(previous, nullptr);
+    ColorRef topRight = 0;
+    readPixels(surface, 1, 0, 1, 1, &topRight);
+    EXPECT_EQ(topRight, 0xFFFFFFu);
+    selectImage(surface, previous);
+    deleteMemorySurface(surface);
+  }
+  deleteImage(image);
 }
 
 TEST(HeadlessPng, WritesAReadablePngFile) {

@@ -186,7 +186,7 @@ ImageRef createMonochromeImage(int width, int height) {
   return new (std::nothrow) OpaqueImage(width, height, true, 0);
 }
 
-ImageRef loadImageResource(int resourceId) { return headless::decodeBitmapResource(resourceId); }
+ImageRef loadImageResource(int resourceId) { return headless::openBitmapResource(resourceId); }
 
 void deleteImage(ImageRef image) { delete image; }
 
@@ -199,6 +199,7 @@ bool imageSize(ImageRef image, int& width, int& height) {
 
 ImageRef selectImage(SurfaceRef surface, ImageRef image) {
   if (surface == nullptr || !surface->memory || image == nullptr) return nullptr;
+  if (!headless::realize(*image)) return nullptr;
   ImageRef previous = surface->image;
   surface->image = image;
   return previous;
