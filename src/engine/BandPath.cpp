@@ -159,14 +159,10 @@ const int32_t* delayedView(std::array<int32_t, Length>& ring, int32_t pos, int32
 // The gain computer's envelope, level and target depend only on the detector input, so they
 // are worked out first for every step of the stretch, band by band: their table look-ups
 // then overlap instead of each waiting for the one before. What remains in step with the
-// smoothers is the choice of time constants against currentGain (adoptTarget).
-//
-// The smoother's step g = mulQ23(keep, g) + mulQ23(take, target) has a second term that
-// changes only when a target is adopted, so it is formed there once ("pull"). The gains and
-// weights stay in locals in between; currentGain equals smoothedGain after every smoother
-// step, and is stored back before each adoption, which reads it.
+// smoothers is the choice of time constants against currentGain (adoptTarget), which the
+// smoother kernels run (BlockKernels.h).
 void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTables& tables,
-                 BandPathScratch& w, int32_t n) noexcept {
+                 BandPathScratch& w, int32_t n, SimdLevel level) noexcept {
   const int32_t startPhase = s.subBlockPhase;
   const int32_t firstStep = (3 - startPhase) & 3;  // the first sample whose phase is 0
   // peakSlots[p] holds the newest capture made at phase p; sample i of the stretch is captured
@@ -189,7 +185,7 @@ void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTabl
       const int32_t m4 = std::max(std::max(x[i - 3], x[i - 2]), std::max(x[i - 1], x[i]));
       BandDynamics& d = s.dynamics[b];
       followEnvelope(d, m4, c.detectorKeep, c.holdSteps);
-      w.targets[b][static_cast<std::size_t>(step)] =
+      w.targets[static_cast<std::size_t>(step)][b] =
           gainTarget(c.band[b], envelopeLevel(tables, d.envelope), tables);
     }
   }
@@ -199,36 +195,11 @@ void runDynamics(BandPathState& s, const EngineCoefficients& c, const LookupTabl
     }
   }
 
-  int32_t keep[kNumBands], pull[kNumBands], smoothed[kNumBands];
-  for (int32_t b = 0; b < kNumBands; ++b) {
-    const BandDynamics& d = s.dynamics[b];
-    keep[b] = d.activeKeep;
-    pull[b] = mulQ23(d.activeTake, d.targetGain);
-    smoothed[b] = d.smoothedGain;
-  }
-  for (int32_t i = 0, step = 0; i < n; ++i) {
-    if ((i & 3) == firstStep) {
-      for (int32_t b = 0; b < kNumBands; ++b) {
-        BandDynamics& d = s.dynamics[b];
-        if (i > 0) d.currentGain = smoothed[b];
-        adoptTarget(d, c.band[b], w.targets[b][static_cast<std::size_t>(step)]);
-        keep[b] = d.activeKeep;
-        pull[b] = mulQ23(d.activeTake, d.targetGain);
-      }
-      ++step;
-    }
-    for (int32_t b = 0; b < kNumBands; ++b) {
-      smoothed[b] = wrapAdd(mulQ23(keep[b], smoothed[b]), pull[b]);
-      w.gain[b][i] = smoothed[b];
-    }
-  }
+  const std::array<int32_t*, kNumBands> gain = {w.gain[0].data(), w.gain[1].data(),
+                                                w.gain[2].data(), w.gain[3].data()};
+  (level == SimdLevel::Avx2 ? smoothGainsAvx2 : smoothGainsPortable)(
+      s.dynamics, c.band, w.targets.data(), firstStep, n, gain);
   s.subBlockPhase = (startPhase + n) & 3;
-  if (n > 0) {
-    for (int32_t b = 0; b < kNumBands; ++b) {
-      s.dynamics[b].smoothedGain = smoothed[b];
-      s.dynamics[b].currentGain = smoothed[b];
-    }
-  }
 }
 
 void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTables& tables,
@@ -255,7 +226,7 @@ void runStretch(BandPathState& s, const EngineCoefficients& c, const LookupTable
                    peaks.bandLevel[b]);
   }
 
-  runDynamics(s, c, tables, w, n);
+  runDynamics(s, c, tables, w, n, level);
 
   // The audio through the lookahead rings, as delayThroughRing would run it but without
   // copying what comes out: with a lookahead of d samples the stretch's first min(d, n)
@@ -372,6 +343,45 @@ void mixBandsPortable(const BandMix& mix, BlockPeaks& peaks) noexcept {
       peaks.output[ch] = maxU(peaks.output[ch], magnitude(sum[ch]));
       mix.output[ch][i] = q23ToFloat(sum[ch]);
     }
+  }
+}
+
+
+// The smoother's step g = mulQ23(keep, g) + mulQ23(take, target) has a second term that
+// changes only when a target is adopted, so it is formed there once ("pull"). The gains and
+// weights stay in locals in between; currentGain equals smoothedGain after every smoother
+// step, and is stored back before each adoption, which reads it.
+void smoothGainsPortable(std::array<BandDynamics, kNumBands>& dynamics,
+                         const BandCoefficients* bands,
+                         const std::array<GainTarget, kNumBands>* targets, int32_t firstStep,
+                         int32_t frames, const std::array<int32_t*, kNumBands>& gain) noexcept {
+  if (frames <= 0) return;
+  int32_t keep[kNumBands], pull[kNumBands], smoothed[kNumBands];
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    const BandDynamics& d = dynamics[b];
+    keep[b] = d.activeKeep;
+    pull[b] = mulQ23(d.activeTake, d.targetGain);
+    smoothed[b] = d.smoothedGain;
+  }
+  for (int32_t i = 0, step = 0; i < frames; ++i) {
+    if ((i & 3) == firstStep) {
+      for (int32_t b = 0; b < kNumBands; ++b) {
+        BandDynamics& d = dynamics[b];
+        if (i > 0) d.currentGain = smoothed[b];
+        adoptTarget(d, bands[b], targets[step][b]);
+        keep[b] = d.activeKeep;
+        pull[b] = mulQ23(d.activeTake, d.targetGain);
+      }
+      ++step;
+    }
+    for (int32_t b = 0; b < kNumBands; ++b) {
+      smoothed[b] = wrapAdd(mulQ23(keep[b], smoothed[b]), pull[b]);
+      gain[b][i] = smoothed[b];
+    }
+  }
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    dynamics[b].smoothedGain = smoothed[b];
+    dynamics[b].currentGain = smoothed[b];
   }
 }
 

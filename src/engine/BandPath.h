@@ -78,8 +78,9 @@ struct BandPathScratch {
   static constexpr int32_t DetectorLead = 4;
   std::array<std::array<int32_t, DetectorLead + BandPathStretch>, kNumBands> detector;
   std::array<Samples, kNumBands> gain;                     // smoothed gain per band
-  // Per band, the gain computer's target of every 4-sample step of the stretch.
-  std::array<std::array<GainTarget, BandPathStretch / 4 + 1>, kNumBands> targets;
+  // The gain computer's targets of every 4-sample step of the stretch, the four bands side by
+  // side (the smoother takes a step's four at once).
+  std::array<std::array<GainTarget, kNumBands>, BandPathStretch / 4 + 1> targets;
 };
 
 // Where the crossover may write a stretch's band signals straight into the band path's delay

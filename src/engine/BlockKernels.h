@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/Dynamics.h"
 #include "params/ParamId.h"
 
 namespace kestrane {
@@ -37,5 +38,18 @@ struct BandMix {
 };
 void mixBandsPortable(const BandMix& mix, BlockPeaks& peaks) noexcept;
 void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept;
+
+// The four bands' smoothers over `frames` samples, once the gain computer's targets are known:
+// at every 4-sample step (the samples i with i % 4 == firstStep, 0..3) each band adopts its
+// target targets[step][b] against its current gain (adoptTarget), then every sample runs the
+// smoother (runSmoother) and gain[b][i] receives band b's gain. The band's dynamics end as the
+// reference leaves them.
+void smoothGainsPortable(std::array<BandDynamics, kNumBands>& dynamics,
+                         const BandCoefficients* bands,
+                         const std::array<GainTarget, kNumBands>* targets, int32_t firstStep,
+                         int32_t frames, const std::array<int32_t*, kNumBands>& gain) noexcept;
+void smoothGainsAvx2(std::array<BandDynamics, kNumBands>& dynamics, const BandCoefficients* bands,
+                     const std::array<GainTarget, kNumBands>* targets, int32_t firstStep,
+                     int32_t frames, const std::array<int32_t*, kNumBands>& gain) noexcept;
 
 }  // namespace kestrane

@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/BandPath.h"
@@ -134,6 +135,125 @@ void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
   }
 }
 
+// The four smoothers side by side, band b in 64-bit lane b with its value in the low 32 bits.
+// Each smoother is a chain of a multiply, a shift and an add per sample, and the reference's
+// choice of time constants at every step is a branch on that chain's latest value, one that
+// music makes hard to predict. Here the choice is made with compares and blends: every
+// candidate (the weights and the pull of each pair against the new target) is ready before
+// the step's gain is, so the choice adds a few single-cycle operations to the chain.
+//
+// Lane arithmetic: vpmuldq multiplies the signed low 32 bits of each lane, and bits 23..54 of
+// the product, the low half after a 64-bit shift by 23, are mulQ23. The high halves are never
+// read, so 32-bit compares and adds may leave anything there.
+namespace {
+
+inline __m256i bandLanes(int32_t a, int32_t b, int32_t c, int32_t d) {
+  return _mm256_setr_epi64x(a, b, c, d);
+}
+inline __m256i mulQ23Lanes(__m256i a, __m256i b) {
+  return _mm256_srli_epi64(_mm256_mul_epi32(a, b), 23);
+}
+inline void storeLanes(__m256i v, int32_t* out /* [4] */) {
+  alignas(32) int64_t lanes[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), v);
+  for (int32_t b = 0; b < 4; ++b) out[b] = static_cast<int32_t>(lanes[b]);
+}
+
+}  // namespace
+
+void smoothGainsAvx2(std::array<BandDynamics, kNumBands>& d, const BandCoefficients* c,
+                     const std::array<GainTarget, kNumBands>* targets, int32_t firstStep,
+                     int32_t frames, const std::array<int32_t*, kNumBands>& gain) noexcept {
+  static_assert(kNumBands == 4, "one band per 64-bit lane");
+  static_assert(sizeof(GainTarget) == 8 && offsetof(GainTarget, gain) == 0 &&
+                    static_cast<int32_t>(GainRegion::Compressor) == 0 &&
+                    static_cast<int32_t>(GainRegion::Expander) == 1,
+                "a step's targets load as four lanes of gain | region << 32");
+  if (frames <= 0) return;
+  auto lanesOf = [&](auto field) {
+    return bandLanes(field(d[0], c[0]), field(d[1], c[1]), field(d[2], c[2]), field(d[3], c[3]));
+  };
+  // The pairs a step may choose: the gain falls by the compressor's attack or the expander's
+  // release, and rises by the compressor's release or the expander's attack.
+  using D = const BandDynamics&;
+  using C = const BandCoefficients&;
+  const __m256i compFallKeep = lanesOf([](D, C k) { return k.compAttack.keep; });
+  const __m256i compFallTake = lanesOf([](D, C k) { return k.compAttack.take; });
+  const __m256i compRiseKeep = lanesOf([](D, C k) { return k.compRelease.keep; });
+  const __m256i compRiseTake = lanesOf([](D, C k) { return k.compRelease.take; });
+  const __m256i expFallKeep = lanesOf([](D, C k) { return k.expRelease.keep; });
+  const __m256i expFallTake = lanesOf([](D, C k) { return k.expRelease.take; });
+  const __m256i expRiseKeep = lanesOf([](D, C k) { return k.expAttack.keep; });
+  const __m256i expRiseTake = lanesOf([](D, C k) { return k.expAttack.take; });
+
+  __m256i g = lanesOf([](D x, C) { return x.smoothedGain; });
+  __m256i keep = lanesOf([](D x, C) { return x.activeKeep; });
+  __m256i take = lanesOf([](D x, C) { return x.activeTake; });
+  __m256i target = lanesOf([](D x, C) { return x.targetGain; });
+  __m256i mode = lanesOf([](D x, C) { return x.bandMode; });
+  __m256i pull = mulQ23Lanes(take, target);
+  const __m256i hysteresis = _mm256_set1_epi64x(kGainHysteresis);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi64x(1);
+
+  // adoptTarget for all four bands, `current` being their currentGain.
+  auto adopt = [&](const std::array<GainTarget, kNumBands>& step, __m256i current) {
+    const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(step.data()));
+    const __m256i region = _mm256_srli_epi64(t, 32);
+    const __m256i isComp = _mm256_cmpeq_epi64(region, zero);
+    const __m256i isExp = _mm256_cmpeq_epi64(region, one);
+    const __m256i fallKeep = _mm256_blendv_epi8(expFallKeep, compFallKeep, isComp);
+    const __m256i fallTake = _mm256_blendv_epi8(expFallTake, compFallTake, isComp);
+    const __m256i riseKeep = _mm256_blendv_epi8(expRiseKeep, compRiseKeep, isComp);
+    const __m256i riseTake = _mm256_blendv_epi8(expRiseTake, compRiseTake, isComp);
+    const __m256i stayPull = mulQ23Lanes(take, t);
+    const __m256i fallPull = mulQ23Lanes(fallTake, t);
+    const __m256i risePull = mulQ23Lanes(riseTake, t);
+    // Falls: t < current - hysteresis; else rises: t >= current + hysteresis. Between the
+    // thresholds neither applies.
+    const __m256i active = _mm256_or_si256(isComp, isExp);
+    const __m256i falls =
+        _mm256_and_si256(active, _mm256_cmpgt_epi32(_mm256_sub_epi32(current, hysteresis), t));
+    const __m256i rises = _mm256_andnot_si256(
+        _mm256_cmpgt_epi32(_mm256_add_epi32(current, hysteresis), t), active);
+    keep = _mm256_blendv_epi8(_mm256_blendv_epi8(keep, riseKeep, rises), fallKeep, falls);
+    take = _mm256_blendv_epi8(_mm256_blendv_epi8(take, riseTake, rises), fallTake, falls);
+    pull = _mm256_blendv_epi8(_mm256_blendv_epi8(stayPull, risePull, rises), fallPull, falls);
+    mode = _mm256_blendv_epi8(_mm256_blendv_epi8(mode, zero, isComp), one, isExp);
+    target = t;
+  };
+  auto smooth = [&](int32_t i) {
+    g = _mm256_add_epi32(mulQ23Lanes(keep, g), pull);
+    alignas(16) int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
+                    _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+                        g, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6))));
+    for (int32_t b = 0; b < kNumBands; ++b) gain[b][i] = lanes[b];
+  };
+
+  int32_t i = 0;
+  for (; i < std::min(firstStep, frames); ++i) smooth(i);
+  for (int32_t step = 0; i < frames; ++step) {
+    // At the stretch's first sample the gain to compare with is the stored currentGain.
+    adopt(targets[step], i > 0 ? g : lanesOf([](D x, C) { return x.currentGain; }));
+    for (const int32_t end = std::min(i + 4, frames); i < end; ++i) smooth(i);
+  }
+
+  int32_t smoothed[4], keeps[4], takes[4], targetGains[4], modes[4];
+  storeLanes(g, smoothed);
+  storeLanes(keep, keeps);
+  storeLanes(take, takes);
+  storeLanes(target, targetGains);
+  storeLanes(mode, modes);
+  for (int32_t b = 0; b < kNumBands; ++b) {
+    d[b].smoothedGain = d[b].currentGain = smoothed[b];
+    d[b].activeKeep = keeps[b];
+    d[b].activeTake = takes[b];
+    d[b].targetGain = targetGains[b];
+    d[b].bandMode = modes[b];
+  }
+}
+
 }  // namespace kestrane
 
 #include "engine/Avx2End.h"
@@ -150,6 +270,11 @@ void detectorInputsAvx2(const int32_t* left, const int32_t* right, int32_t* out,
 }
 void mixBandsAvx2(const BandMix& mix, BlockPeaks& peaks) noexcept {
   mixBandsPortable(mix, peaks);
+}
+void smoothGainsAvx2(std::array<BandDynamics, kNumBands>& dynamics, const BandCoefficients* bands,
+                     const std::array<GainTarget, kNumBands>* targets, int32_t firstStep,
+                     int32_t frames, const std::array<int32_t*, kNumBands>& gain) noexcept {
+  smoothGainsPortable(dynamics, bands, targets, firstStep, frames, gain);
 }
 }  // namespace kestrane
 
