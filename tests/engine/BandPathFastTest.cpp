@@ -233,5 +233,55 @@ TEST(BandPathFastPath, MixOutputUnderEveryRoundingMode) {
   }
 }
 
+// The smoothers' choice of time constants right at the edges of the hysteresis window, in
+// every region, each band in its own situation: one step per call, so that the state after
+// each step shows the pair chosen. Gains stay at G (keep 1.0, and a pull that rounds to
+// nothing), so every target lies exactly where it is meant to; the pairs differ in `take`.
+TEST(BandPathFastPath, TimeConstantsChangeExactlyAtTheHysteresisEdges) {
+  constexpr int32_t G = 4194304;
+  const int32_t offsets[] = {-kGainHysteresis - 1, -kGainHysteresis, -kGainHysteresis + 1, 0,
+                             kGainHysteresis - 1,  kGainHysteresis,  kGainHysteresis + 1};
+  const GainRegion regions[] = {GainRegion::Compressor, GainRegion::Expander,
+                                GainRegion::Between};
+  BandCoefficients bands[kNumBands];
+  for (BandCoefficients& k : bands) {
+    k.compAttack = {Q23One, 1};
+    k.compRelease = {Q23One, 2};
+    k.expRelease = {Q23One, 3};
+    k.expAttack = {Q23One, 4};
+  }
+  for (SimdLevel level : levelsHere()) {
+    std::array<BandDynamics, kNumBands> expected{}, actual{};
+    for (BandDynamics& d : expected) {
+      d.smoothedGain = d.currentGain = d.targetGain = G;
+      d.activeKeep = Q23One;
+      d.activeTake = 5;
+      d.bandMode = 1;
+    }
+    actual = expected;
+    for (int32_t step = 0; step < 63; ++step) {
+      std::array<GainTarget, kNumBands> targets;
+      for (int32_t b = 0; b < kNumBands; ++b) {
+        targets[b] = {G + offsets[(step + b) % 7], regions[(step / 7 + b) % 3]};
+      }
+      std::array<int32_t, 4> gains[kNumBands];
+      const std::array<int32_t*, kNumBands> gain = {gains[0].data(), gains[1].data(),
+                                                    gains[2].data(), gains[3].data()};
+      (level == SimdLevel::Avx2 ? smoothGainsAvx2 : smoothGainsPortable)(actual, bands, &targets,
+                                                                         0, 4, gain);
+      for (int32_t b = 0; b < kNumBands; ++b) {
+        adoptTarget(expected[b], bands[b], targets[b]);
+        for (int32_t i = 0; i < 4; ++i) {
+          runSmoother(expected[b]);
+          EXPECT_EQ(gains[b][i], expected[b].currentGain);
+        }
+        ASSERT_TRUE(sameDynamics(actual[b], expected[b]))
+            << levelName(level) << ", step " << step << ", band " << b << ": take "
+            << actual[b].activeTake << ", expected " << expected[b].activeTake;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestrane
