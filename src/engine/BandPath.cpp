@@ -346,7 +346,6 @@ void mixBandsPortable(const BandMix& mix, BlockPeaks& peaks) noexcept {
   }
 }
 
-
 // The smoother's step g = mulQ23(keep, g) + mulQ23(take, target) has a second term that
 // changes only when a target is adopted, so it is formed there once ("pull"). The gains and
 // weights stay in locals in between; currentGain equals smoothedGain after every smoother
