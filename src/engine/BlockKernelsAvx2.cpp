@@ -170,27 +170,24 @@ void smoothGainsAvx2(std::array<BandDynamics, kNumBands>& d, const BandCoefficie
                     static_cast<int32_t>(GainRegion::Expander) == 1,
                 "a step's targets load as four lanes of gain | region << 32");
   if (frames <= 0) return;
-  auto lanesOf = [&](auto field) {
-    return bandLanes(field(d[0], c[0]), field(d[1], c[1]), field(d[2], c[2]), field(d[3], c[3]));
-  };
+  // One value per band, band b's in lane b.
+  auto lanesOf = [](auto value) { return bandLanes(value(0), value(1), value(2), value(3)); };
   // The pairs a step may choose: the gain falls by the compressor's attack or the expander's
   // release, and rises by the compressor's release or the expander's attack.
-  using D = const BandDynamics&;
-  using C = const BandCoefficients&;
-  const __m256i compFallKeep = lanesOf([](D, C k) { return k.compAttack.keep; });
-  const __m256i compFallTake = lanesOf([](D, C k) { return k.compAttack.take; });
-  const __m256i compRiseKeep = lanesOf([](D, C k) { return k.compRelease.keep; });
-  const __m256i compRiseTake = lanesOf([](D, C k) { return k.compRelease.take; });
-  const __m256i expFallKeep = lanesOf([](D, C k) { return k.expRelease.keep; });
-  const __m256i expFallTake = lanesOf([](D, C k) { return k.expRelease.take; });
-  const __m256i expRiseKeep = lanesOf([](D, C k) { return k.expAttack.keep; });
-  const __m256i expRiseTake = lanesOf([](D, C k) { return k.expAttack.take; });
+  const __m256i compFallKeep = lanesOf([c](int b) { return c[b].compAttack.keep; });
+  const __m256i compFallTake = lanesOf([c](int b) { return c[b].compAttack.take; });
+  const __m256i compRiseKeep = lanesOf([c](int b) { return c[b].compRelease.keep; });
+  const __m256i compRiseTake = lanesOf([c](int b) { return c[b].compRelease.take; });
+  const __m256i expFallKeep = lanesOf([c](int b) { return c[b].expRelease.keep; });
+  const __m256i expFallTake = lanesOf([c](int b) { return c[b].expRelease.take; });
+  const __m256i expRiseKeep = lanesOf([c](int b) { return c[b].expAttack.keep; });
+  const __m256i expRiseTake = lanesOf([c](int b) { return c[b].expAttack.take; });
 
-  __m256i g = lanesOf([](D x, C) { return x.smoothedGain; });
-  __m256i keep = lanesOf([](D x, C) { return x.activeKeep; });
-  __m256i take = lanesOf([](D x, C) { return x.activeTake; });
-  __m256i target = lanesOf([](D x, C) { return x.targetGain; });
-  __m256i mode = lanesOf([](D x, C) { return x.bandMode; });
+  __m256i g = lanesOf([&d](int b) { return d[b].smoothedGain; });
+  __m256i keep = lanesOf([&d](int b) { return d[b].activeKeep; });
+  __m256i take = lanesOf([&d](int b) { return d[b].activeTake; });
+  __m256i target = lanesOf([&d](int b) { return d[b].targetGain; });
+  __m256i mode = lanesOf([&d](int b) { return d[b].bandMode; });
   __m256i pull = mulQ23Lanes(take, target);
   const __m256i hysteresis = _mm256_set1_epi64x(kGainHysteresis);
   const __m256i zero = _mm256_setzero_si256();
@@ -235,7 +232,7 @@ void smoothGainsAvx2(std::array<BandDynamics, kNumBands>& d, const BandCoefficie
   for (; i < std::min(firstStep, frames); ++i) smooth(i);
   for (int32_t step = 0; i < frames; ++step) {
     // At the stretch's first sample the gain to compare with is the stored currentGain.
-    adopt(targets[step], i > 0 ? g : lanesOf([](D x, C) { return x.currentGain; }));
+    adopt(targets[step], i > 0 ? g : lanesOf([&d](int b) { return d[b].currentGain; }));
     for (const int32_t end = std::min(i + 4, frames); i < end; ++i) smooth(i);
   }
 
