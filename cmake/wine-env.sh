@@ -141,12 +141,38 @@ kestrane_wine_quiet() {
 # Runs one program (a Unix path to the .exe, then its arguments) and answers with its exit code.
 # Carriage returns are taken out of its standard output: the Windows C runtime writes "\r\n", and
 # CTest's GoogleTest discovery reads suite names line by line.
+# Runs the program once with its output on stdout (carriage returns dropped); sets
+# kestrane_wine_printed (bytes of output) and kestrane_wine_millis (run time) and answers with
+# the program's exit code.
+kestrane_wine_run_once() {
+  local limit=$1 started out rc
+  shift
+  out=$(mktemp "${TMPDIR:-/tmp}/kestrane-wine-out.XXXXXX")
+  started=$(date +%s%N)
+  timeout -k 10 "$limit" "$kestrane_wine_loader" "$@" | tr -d '\r' | tee "$out"
+  rc=${PIPESTATUS[0]}
+  kestrane_wine_millis=$(( ($(date +%s%N) - started) / 1000000 ))
+  kestrane_wine_printed=$(stat -c %s "$out")
+  rm -f "$out"
+  return "$rc"
+}
+
 kestrane_wine_exec() {
   kestrane_wine_prefix
   kestrane_wine_server_up
-  local limit=${KESTRANE_WINE_TIMEOUT:-600}
-  timeout -k 10 "$limit" "$kestrane_wine_loader" "$@" | tr -d '\r'
-  local rc=${PIPESTATUS[0]}
+  local limit=${KESTRANE_WINE_TIMEOUT:-600} rc
+  kestrane_wine_run_once "$limit" "$@"
+  rc=$?
+  # Very rarely the loader gives up at once: a non-zero code within a second and not one byte
+  # of output, where every test program prints its framework's first line. That program never
+  # ran, so it is started once more; a program that fails again is reported as it failed.
+  if [ "$rc" != 0 ] && [ "$rc" != 124 ] && [ "$rc" != 137 ] && [ "$kestrane_wine_printed" = 0 ] &&
+    [ "$kestrane_wine_millis" -lt 1000 ]; then
+    echo "$kestrane_wine_name: $(basename "$1") ended with code $rc after" \
+      "${kestrane_wine_millis} ms and printed nothing; starting it once more" >&2
+    kestrane_wine_run_once "$limit" "$@"
+    rc=$?
+  fi
   if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
     echo "$kestrane_wine_name: stopped $1 after $limit s" >&2
   elif [ "$rc" != 0 ]; then
