@@ -2,6 +2,7 @@
 // "host" is the test: it creates the parent window, delivers paint and click messages, and
 // scripts the mouse, the keys and the clock (platform/headless/Headless.h).
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <new>
@@ -47,6 +48,19 @@ WindowWorld& world() {
   return w;
 }
 
+// The live window of this backend whose address is `handle`, or null. Only the addresses are
+// compared: a handle that the backend did not hand out (a host's system window id, a stale or
+// garbage value) is never read through.
+OpaqueWindow* ownWindow(const void* handle) {
+  const auto address = reinterpret_cast<std::uintptr_t>(handle);
+  for (OpaqueWindow* window : world().windows) {
+    if (reinterpret_cast<std::uintptr_t>(window) == address) {
+      return window->destroyed || window->editField ? nullptr : window;
+    }
+  }
+  return nullptr;
+}
+
 void forget(OpaqueWindow* window) {
   auto& list = world().windows;
   list.erase(std::remove(list.begin(), list.end(), window), list.end());
@@ -83,7 +97,9 @@ void* moduleInstance() { return world().moduleInstance; }
 // Windows
 
 WindowRef createChildWindow(void* parent, int width, int height) {
-  auto* host = static_cast<OpaqueWindow*>(parent);
+  // The parent must be a window this backend made (the test's host window): any other value,
+  // such as the window id a real host passes, is refused without being looked at.
+  OpaqueWindow* host = ownWindow(parent);
   if (host == nullptr || width < 0 || height < 0) return nullptr;
   auto* window = new (std::nothrow) OpaqueWindow;
   if (window == nullptr) return nullptr;
