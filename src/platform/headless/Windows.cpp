@@ -88,6 +88,15 @@ OpaqueCursor* cursorFor(CursorShape shape) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// The rasteriser's view of a window
+
+namespace raster {
+OpaqueImage* windowImage(OpaqueWindow* window) {
+  return window == nullptr || window->destroyed ? nullptr : &window->pixels;
+}
+}  // namespace raster
+
+// ---------------------------------------------------------------------------------------------
 // Module
 
 void setModuleInstance(void* instance) { world().moduleInstance = instance; }
@@ -142,6 +151,9 @@ Bounds windowScreenBounds(WindowRef window) { return window != nullptr ? window-
 const char* windowClassName() { return "Plugin00000000"; }
 
 int windowClassUseCount() { return world().classUses; }
+
+// The host's message loop delivers every event.
+bool processWindowEvents(WindowRef /*window*/) { return true; }
 
 bool dispatchPendingPaint() {
   for (OpaqueWindow* window : world().windows) {
@@ -206,15 +218,7 @@ void setCursor(CursorRef cursor) {
 // ---------------------------------------------------------------------------------------------
 // Window surfaces
 
-SurfaceRef acquireWindowSurface(WindowRef window) {
-  auto* surface = new (std::nothrow) OpaqueSurface;
-  if (surface == nullptr) return nullptr;
-  surface->window = window;
-  if (window == nullptr) surface->image = headless::screenImage();
-  surface->pen = headless::stockBlackPen();
-  surface->brush = headless::stockWhiteBrush();
-  return surface;
-}
+SurfaceRef acquireWindowSurface(WindowRef window) { return raster::newWindowSurface(window); }
 
 void releaseWindowSurface(WindowRef /*window*/, SurfaceRef surface) {
   if (surface != nullptr && !surface->memory) delete surface;
