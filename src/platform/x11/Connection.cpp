@@ -218,6 +218,18 @@ void Connection::sync() {
   std::free(xcb_get_input_focus_reply(xcb, xcb_get_input_focus(xcb), nullptr));
 }
 
+void Connection::sendMessage(xcb_window_t window, xcb_atom_t type,
+                             const std::uint32_t (&data)[5]) {
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = type;
+  for (int i = 0; i < 5; ++i) message.data.data32[i] = data[i];
+  xcb_send_event(xcb, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+  xcb_flush(xcb);
+}
+
 xcb_generic_event_t* waitEvent(Connection& connection, int milliseconds) {
   if (!connection.alive()) return nullptr;
   if (xcb_generic_event_t* event = xcb_poll_for_event(connection.xcb)) return event;

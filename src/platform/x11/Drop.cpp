@@ -33,22 +33,10 @@ OpaqueWindow* frameWithId(x11::Connection& connection, xcb_window_t id) {
   return nullptr;
 }
 
-void sendToSource(x11::Connection& c, xcb_window_t source, xcb_atom_t type,
-                  const std::uint32_t (&data)[5]) {
-  xcb_client_message_event_t message{};
-  message.response_type = XCB_CLIENT_MESSAGE;
-  message.format = 32;
-  message.window = source;
-  message.type = type;
-  for (int i = 0; i < 5; ++i) message.data.data32[i] = data[i];
-  xcb_send_event(c.xcb, 0, source, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
-  xcb_flush(c.xcb);
-}
-
 void finishDrop(x11::Connection& c, OpaqueWindow* frame, bool taken) {
   const std::uint32_t data[5] = {frame->id, taken ? 1u : 0u,
                                  taken ? c.atoms.xdndActionCopy : xcb_atom_t{XCB_NONE}, 0, 0};
-  sendToSource(c, frame->drag.source, c.atoms.xdndFinished, data);
+  c.sendMessage(frame->drag.source, c.atoms.xdndFinished, data);
   frame->drag = OpaqueWindow::Drag{};
 }
 
@@ -178,7 +166,7 @@ void onClientMessage(x11::Connection& c, xcb_client_message_event_t* message) {
     const std::uint32_t status[5] = {
         frame->id, accept ? 3u : 2u, 0, 0,
         !accept ? xcb_atom_t{XCB_NONE} : copy ? a.xdndActionCopy : a.xdndActionMove};
-    sendToSource(c, frame->drag.source, a.xdndStatus, status);
+    c.sendMessage(frame->drag.source, a.xdndStatus, status);
   } else if (message->type == a.xdndLeave) {
     frame->drag = OpaqueWindow::Drag{};
   } else if (message->type == a.xdndDrop) {

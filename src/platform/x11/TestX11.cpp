@@ -55,13 +55,7 @@ xcb_keycode_t keycodeFor(xcb_keysym_t sym, bool& shift) {
 }
 
 void sendMessage(xcb_window_t target, xcb_atom_t type, const std::uint32_t (&data)[5]) {
-  xcb_client_message_event_t message{};
-  message.response_type = XCB_CLIENT_MESSAGE;
-  message.format = 32;
-  message.window = target;
-  message.type = type;
-  for (int i = 0; i < 5; ++i) message.data.data32[i] = data[i];
-  xcb_send_event(c(), 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+  test->sendMessage(target, type, data);
   sync();
 }
 

@@ -104,7 +104,13 @@ void releaseWindow(OpaqueWindow* window) {
   if (connection.alive()) {
     if (!window->destroyed) xcb_destroy_window(connection.xcb, window->id);
     dropPicture(connection, window->picture);
-    xcb_flush(connection.xcb);
+    // A frame window is gone from the screen when its owner's close returns (the host may reuse
+    // or destroy its own window next).
+    if (window->kind == WindowKind::Frame) {
+      connection.sync();
+    } else {
+      xcb_flush(connection.xcb);
+    }
   } else {
     dropPicture(connection, window->picture);
   }

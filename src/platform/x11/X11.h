@@ -102,6 +102,8 @@ struct Connection {
   xcb_keysym_t keysym(xcb_keycode_t code, std::uint16_t state) const;
   // Sends a request and waits for the server to have handled everything before it.
   void sync();
+  // Sends a client message of 32-bit data to a window (of any client) and flushes.
+  void sendMessage(xcb_window_t window, xcb_atom_t type, const std::uint32_t (&data)[5]);
 };
 
 // Shared memory of an image the server reads from.
