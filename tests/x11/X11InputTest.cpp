@@ -177,11 +177,13 @@ class X11Drop : public X11Input {
     for (int32_t i = 0; i < effect->numParams; ++i) values.push_back(get(i));
     return values;
   }
-  // Serves the source and idles the editor until the target answered.
+  // Serves the source and idles the editor until the target answered (a second at most: the
+  // editor's requests travel on its own connection, which no round trip here waits for).
   void exchange(testx11::DragSource& source, bool& until) {
-    for (int round = 0; round < 50 && !until; ++round) {
+    for (int round = 0; round < 500 && !until; ++round) {
       settle(1);
       source.serve();
+      if (!until) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
 };

@@ -347,7 +347,8 @@ void presentBox(OpaqueWindow* window, Bounds box) {
                   static_cast<std::int16_t>(box.left), static_cast<std::int16_t>(top), 0,
                   format.depth, static_cast<std::uint32_t>(rows.size()), rows.data());
   }
-  xcb_flush(connection.xcb);
+  // As with shared memory: what was drawn is on the screen when this returns.
+  connection.sync();
 }
 
 }  // namespace kestrane::platform::x11

@@ -54,6 +54,9 @@ enum Keysym : std::uint32_t {
   KeyUp = 0xFF52,
   KeyShift = 0xFFE1,
   KeyControl = 0xFFE3,
+  KeyBackSpace = 0xFF08,
+  KeyHome = 0xFF50,
+  KeyRight = 0xFF53,
 };
 
 // A drag source of the test's own: a window that owns the XDND selection with data of one type
