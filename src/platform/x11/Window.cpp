@@ -104,13 +104,9 @@ void releaseWindow(OpaqueWindow* window) {
   if (connection.alive()) {
     if (!window->destroyed) xcb_destroy_window(connection.xcb, window->id);
     dropPicture(connection, window->picture);
-    // A frame window is gone from the screen when its owner's close returns (the host may reuse
-    // or destroy its own window next).
-    if (window->kind == WindowKind::Frame) {
-      connection.sync();
-    } else {
-      xcb_flush(connection.xcb);
-    }
+    // The window is gone from the screen when this returns (the host may reuse or destroy its
+    // own window next).
+    connection.sync();
   } else {
     dropPicture(connection, window->picture);
   }
