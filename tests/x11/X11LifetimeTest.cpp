@@ -45,6 +45,26 @@ TEST_F(X11Lifetime, AHostThatDestroysItsWindowFirstLeavesTheEditorClosable) {
   EXPECT_FALSE(picture().empty());
 }
 
+// The host closes the editor from its idle while a knob's loop runs (the loop gives the host
+// its idle): the loop ends, the window goes once the click's delivery is over, and nothing of
+// the closed editor is touched.
+TEST_F(X11Lifetime, AHostThatClosesTheEditorDuringADragLeavesNothingBehind) {
+  ASSERT_TRUE(open());
+  const layout::ControlItem& knob = testing::controlOf(layout::Role::GainKnob, 3);
+  const platform::Position above = screenOf(knob.rect.left + 20, knob.rect.top - 10);
+  testing::userSteps = {[above] { testx11::movePointer(above); },
+                        [this] { dispatch(effEditClose); }};
+  testx11::movePointer(centreOf(knob));
+  testx11::button(1, true);
+  settle();
+  testx11::button(1, false);
+  settle();
+  EXPECT_TRUE(testing::userSteps.empty());
+  EXPECT_TRUE(testx11::childWindows(testx11::windowId(host)).empty());
+  ASSERT_TRUE(open());
+  EXPECT_FALSE(picture().empty());
+}
+
 TEST_F(X11Lifetime, AParentThatIsNoWindowIsRefusedAndALaterOpenWorks) {
   void* gone = testx11::createHostWindow(0, 0, 10, 10);
   testx11::destroyHostWindow(gone);
