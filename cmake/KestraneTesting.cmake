@@ -56,10 +56,13 @@ function(kestrane_add_gtest name)
   target_compile_definitions(${name} PRIVATE KESTRANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
   # Under wine all programs share one desktop: the cursor, the focus and the input queue. Tests
-  # labelled "gui" drive those, so CTest runs them one at a time there.
+  # labelled "gui" drive those, so CTest runs them one at a time there; so do the tests labelled
+  # "x11", which share the pointer and the keyboard of one X server.
   set(lock "")
   if(WIN32 AND "gui" IN_LIST ARG_LABELS)
     set(lock RESOURCE_LOCK wine_desktop)
+  elseif("x11" IN_LIST ARG_LABELS)
+    set(lock RESOURCE_LOCK x_display)
   endif()
 
   if(KESTRANE_TEST_WHOLE_PROGRAMS)

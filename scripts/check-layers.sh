@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the source keeps its layering, which the include path rooted at src/ would let
 # slip without a link error:
-#   - only src/platform/win32 includes Windows system headers (the platform seam);
+#   - only src/platform/win32 includes Windows system headers, and only src/platform/x11 X11
+#     ones (the platform seam);
 #   - params includes nothing of the other layers, engine only params, platform nothing;
 #   - the toolkit (gui) never includes the editor.
 #   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
@@ -29,6 +30,7 @@ system='(windows|win[a-z0-9]*|ole[a-z0-9]*|obj[a-z]+|unknwn|shl[a-z]+|shellapi|s
 system+='|commctrl|commdlg|mmsystem|dwmapi|uxtheme)'
 violations "Windows headers outside src/platform/win32" "$include[<\"]$system\.h[>\"]" \
   --exclude-dir=win32 .
+violations "X11 headers outside src/platform/x11" "$include[<\"](X11|xcb)/" --exclude-dir=x11 .
 violations "params includes another layer" "$include\"(engine|shell|gui|editor|platform)/" params
 violations "engine includes a layer above it" "$include\"(shell|gui|editor|platform)/" engine
 violations "platform includes a layer above it" "$include\"(params|engine|shell|gui|editor)/" \

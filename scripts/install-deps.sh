@@ -16,11 +16,11 @@ native_pkgs=(
   libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation
   libsndfile1-dev sox
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb
+  wine64 xvfb libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev
 )
 
 stamp=/var/lib/kestrane-deps.stamp
-want="v1 ${native_pkgs[*]}"
+want="v2 ${native_pkgs[*]}"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   echo "install-deps: already installed"
   exit 0

@@ -10,6 +10,9 @@
 #   native-asan  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   native-tsan  the tests labelled "tsan" (threads at work on one instance) under ThreadSanitizer
 #   native-fuzz  the dispatcher fuzzer (clang, libFuzzer, ASan + UBSan), a fixed number of runs
+#   x11          the Linux plug-in build/x11/Kestrane.so with its X11 editor, and its tests on an
+#                X server started for them (Xvfb, on a free display); the native build's
+#                `kestrane snapshot` draws the pictures the editor must show
 #   win64        the x86-64 Windows build, every test under wine64
 #   win32        the shipped 32-bit Kestrane.dll: the checks on the DLL (label "dll") and the
 #                test programs labelled "conformance" or "smoke", whole, under wine's 32-bit
@@ -27,14 +30,14 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo" || exit 1
 
 jobs=${KESTRANE_JOBS:-2}
-all_stages=(native native-asan native-tsan native-fuzz win64 win32)
+all_stages=(native native-asan native-tsan native-fuzz x11 win64 win32)
 stages=()
 for arg in "$@"; do
   case "$arg" in
     --quick) stages+=(native) ;;
-    native | native-asan | native-tsan | native-fuzz | win64 | win32) stages+=("$arg") ;;
+    native | native-asan | native-tsan | native-fuzz | x11 | win64 | win32) stages+=("$arg") ;;
     -h | --help)
-      sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)
@@ -140,6 +143,41 @@ stage() { # preset [extra ctest arguments...]
   record "$preset" "${counts[@]}" "$note, tests $(elapsed "$start")"
 }
 
+# The X11 stage: the snapshot command of the native build first (the expected pictures), then
+# an X server of the stage's own on a display it picks free (-displayfd), the x11 build and its
+# tests with DISPLAY pointing there, and the server stopped again.
+x11_stage() {
+  echo
+  echo "== x11: the native build's snapshot command (-j$jobs)"
+  if { [ -f build/native/build.ninja ] || step "$logs/x11-native-configure.log" cmake --preset native; } &&
+    step "$logs/x11-snapshot-build.log" cmake --build build/native --target kestrane -j "$jobs"; then
+    :
+  else
+    record x11 0 1 0 "the snapshot command did not build"
+    return
+  fi
+  local fd_file=$logs/x11-display
+  : > "$fd_file"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fd_file" > "$logs/x11-xvfb.log" 2>&1 &
+  local xvfb=$! tries=0
+  while [ ! -s "$fd_file" ] && [ $tries -lt 100 ] && kill -0 "$xvfb" 2> /dev/null; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  local display
+  display=$(tr -dc '0-9' < "$fd_file")
+  if [ -z "$display" ]; then
+    kill "$xvfb" 2> /dev/null
+    record x11 0 1 0 "Xvfb did not start (see $logs/x11-xvfb.log)"
+    return
+  fi
+  echo "   Xvfb on :$display"
+  DISPLAY=":$display" KESTRANE_SNAPSHOT="$repo/build/native/tools/kestrane/kestrane" stage x11
+  kill "$xvfb" 2> /dev/null
+  wait "$xvfb" 2> /dev/null
+  return 0
+}
+
 echo "== deps"
 if [ "$(id -u)" = 0 ]; then
   if ! step "$logs/deps.log" "$repo/scripts/install-deps.sh"; then
@@ -166,6 +204,7 @@ for s in "${stages[@]}"; do
       fi
       ;;
     native-tsan) stage native-tsan -L '^tsan$' ;;
+    x11) x11_stage ;;
     *) stage "$s" ;;
   esac
 done

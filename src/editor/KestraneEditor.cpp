@@ -124,8 +124,9 @@ int32_t KestraneEditor::open(void* window) {
   if (background == nullptr) return 0;
 
   frame = new (std::nothrow) Frame(Rect(0, 0, rect.right, rect.bottom), window, this);
-  // A frame asked for a window that it could not create is of no use.
-  bool built = frame != nullptr && (window == nullptr || frame->getSystemWindow() != nullptr);
+  // A frame without its window is of no use: no parent given, or one the platform refused or
+  // could not put a window into.
+  bool built = frame != nullptr && frame->getSystemWindow() != nullptr;
   if (built) frame->setBackground(background);
 
   for (std::size_t i = 0; built && i < layout::kBitmapCount; ++i) {

@@ -205,6 +205,9 @@ bool Frame::anyDirty() {
 }
 
 void Frame::idle() {
+  // What waits for the window first (X11: paints, clicks, keys and drops of the editor's own
+  // connection); a handler there may close the editor, and then nothing here is left to touch.
+  if (childWindow != nullptr && !platform::processWindowEvents(childWindow)) return;
   if (!openFlag || firstDraw || !anyDirty()) return;
   WindowContext context(this, childWindow);
   if (context.valid()) update(context.get());
@@ -285,6 +288,11 @@ void Frame::windowMouseDown(platform::Position where) {
 
 platform::BrushRef Frame::windowEditFieldColors(platform::SurfaceRef editSurface) {
   return focusView != nullptr ? focusView->editFieldColors(editSurface) : nullptr;
+}
+
+void Frame::windowWheel(float distance) {
+  Point origin(0, 0);
+  onWheel(nullptr, origin, distance);
 }
 
 void Frame::windowDestroyed() {

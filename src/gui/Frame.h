@@ -76,6 +76,7 @@ class Frame : public View, private platform::WindowHandler, private platform::Dr
   void windowMouseDown(platform::Position where) override;
   platform::BrushRef windowEditFieldColors(platform::SurfaceRef editSurface) override;
   void windowDestroyed() override;
+  void windowWheel(float distance) override;
   // Drops (platform::DropHandler).
   bool dropped(void** items, long count, long type, platform::Position where) override;
 

@@ -6,8 +6,10 @@
 // time; lines leave out their end pixel; block transfers convert between colour and monochrome
 // images through the text and background colours. Two backends implement it:
 //   - platform/win32: the real Win32 and GDI calls (the shipped plug-in and the Windows tests);
-//   - platform/headless: a software renderer with scripted input and time (the native tests).
-// Only those two folders know which one is linked; nothing here includes a system header.
+//   - platform/headless: a software renderer with scripted input and time (the native tests);
+//   - platform/x11: real windows and input on an X server (the Linux plug-in), drawn by the same
+//     software renderer (platform/raster) as the headless backend.
+// Only those folders know which one is linked; nothing here includes a system header.
 //
 // Threads: every function runs on the host's user-interface thread. Nothing is locked.
 // Units: pixels, milliseconds; colours are ColorRef values (red | green << 8 | blue << 16).
@@ -81,11 +83,15 @@ class WindowHandler {
   virtual BrushRef windowEditFieldColors(SurfaceRef editSurface) = 0;
   // The window is being destroyed (also when its parent goes first).
   virtual void windowDestroyed() = 0;
+  // The mouse wheel turned over the window by distance notches (positive: away from the user).
+  // Only where the window receives the wheel itself (X11); on Windows the host passes it on.
+  virtual void windowWheel(float distance) { static_cast<void>(distance); }
 };
 
 // Creates a visible child window of width x height at (0, 0) inside parent (a system window
-// handle given by the host). The window class is registered on first use and counted per window;
-// null when parent is null or creation fails.
+// handle given by the host: an HWND on Windows, an X11 window id on X11). The window class is
+// registered on first use and counted per window; null when parent is null or not a window,
+// or creation fails (X11: no display, the parent is gone).
 WindowRef createChildWindow(void* parent, int width, int height);
 // Destroys the window and gives up its use of the window class (the last use unregisters it).
 void destroyChildWindow(WindowRef window);
@@ -102,6 +108,13 @@ int windowClassUseCount();
 // Removes one waiting paint message (for any window of this thread) and dispatches it.
 // Answers whether there was one.
 bool dispatchPendingPaint();
+// Delivers the events waiting for the window and its edit fields, at most one batch, without
+// waiting for more. Where the window has a connection of its own to the window system (X11),
+// nobody else reads it: the owner calls this from its idle time. Elsewhere the host's message
+// loop delivers them and this does nothing. A handler may run a control's own loop inside.
+// Answers false when the window was destroyed meanwhile (its owner let it go from a handler):
+// the caller must then touch nothing of its owner.
+bool processWindowEvents(WindowRef window);
 
 // ---------------------------------------------------------------------------------------------
 // Input, cursor and time (always read live, never from a window message)

@@ -7,6 +7,7 @@
 // gets through. Native only: it replaces the program's nothrow operator new.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -90,6 +91,32 @@ TEST_F(OpenFailure, OpeningAnOpenEditorAgainBuildsItOnce) {
   ASSERT_TRUE(open());
   EXPECT_EQ(frame()->getViewCount(), 76);
   EXPECT_EQ(platform::headless::childWindows(static_cast<platform::WindowRef>(host)).size(), 1u);
+}
+
+// What a real host passes as its window (an X11 window id, its own records, nothing, garbage, a
+// window of ours already gone) is not a window of this backend: the open is refused without the
+// value being read through, nothing is made, and the editor opens into its real host afterwards.
+TEST_F(OpenFailure, AParentWindowTheBackendDidNotMakeIsRefused) {
+  close();
+  const int usesBefore = platform::windowClassUseCount();
+  int hostRecord[16] = {};
+  void* gone = platform::testhost::createHostWindow(0, 0, 10, 10);
+  platform::testhost::destroyHostWindow(gone);
+  void* const foreign[] = {reinterpret_cast<void*>(std::uintptr_t{0x200001}), nullptr,
+                           reinterpret_cast<void*>(std::uintptr_t{0xDEADBEEF0}), hostRecord,
+                           gone};
+  for (void* parent : foreign) {
+    SCOPED_TRACE(reinterpret_cast<std::uintptr_t>(parent));
+    EXPECT_EQ(effect->dispatch(effEditOpen, 0, 0, parent), 0);
+    EXPECT_EQ(editor()->getFrame(), nullptr);
+    EXPECT_EQ(platform::windowClassUseCount(), usesBefore);
+    EXPECT_FALSE(platform::dispatchPendingPaint());
+    effect->dispatch(effEditIdle);
+    effect->dispatch(effEditClose);
+  }
+  for (int value : hostRecord) EXPECT_EQ(value, 0);
+  ASSERT_TRUE(open());
+  EXPECT_EQ(frame()->getViewCount(), 76);
 }
 
 }  // namespace

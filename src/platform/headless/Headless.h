@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/raster/Raster.h"
 
 namespace kestrane::platform::headless {
 
@@ -80,17 +81,12 @@ std::vector<MenuItemRecord> lastPopupMenu();
 // Writes pixels (ColorRef values, row by row) as an 8-bit RGB PNG. False on failure.
 bool writePng(const std::string& path, int width, int height, const std::vector<ColorRef>& pixels);
 // Reads a surface's whole target image (window pixels or the selected memory image).
-bool surfacePixels(SurfaceRef surface, int& width, int& height, std::vector<ColorRef>& pixels);
+using raster::surfacePixels;
 // Pixels of a window's client area.
 std::vector<ColorRef> windowPixels(WindowRef window, int& width, int& height);
 
-// Bitmap resources, as the program's embedded BMP files: the generated resource tables register
-// themselves here before main() runs.
-struct BitmapResource {
-  int id;
-  const unsigned char* data;
-  std::size_t size;
-};
-void registerBitmapResources(const BitmapResource* resources, std::size_t count);
+// Bitmap resources, as the program's embedded BMP files (the shared rasteriser keeps them).
+using raster::BitmapResource;
+using raster::registerBitmapResources;
 
 }  // namespace kestrane::platform::headless

@@ -2,6 +2,7 @@
 // "host" is the test: it creates the parent window, delivers paint and click messages, and
 // scripts the mouse, the keys and the clock (platform/headless/Headless.h).
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <new>
@@ -47,6 +48,19 @@ WindowWorld& world() {
   return w;
 }
 
+// The live window of this backend whose address is `handle`, or null. Only the addresses are
+// compared: a handle that the backend did not hand out (a host's system window id, a stale or
+// garbage value) is never read through.
+OpaqueWindow* ownWindow(const void* handle) {
+  const auto address = reinterpret_cast<std::uintptr_t>(handle);
+  for (OpaqueWindow* window : world().windows) {
+    if (reinterpret_cast<std::uintptr_t>(window) == address) {
+      return window->destroyed || window->editField ? nullptr : window;
+    }
+  }
+  return nullptr;
+}
+
 void forget(OpaqueWindow* window) {
   auto& list = world().windows;
   list.erase(std::remove(list.begin(), list.end(), window), list.end());
@@ -74,6 +88,15 @@ OpaqueCursor* cursorFor(CursorShape shape) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// The rasteriser's view of a window
+
+namespace raster {
+OpaqueImage* windowImage(OpaqueWindow* window) {
+  return window == nullptr || window->destroyed ? nullptr : &window->pixels;
+}
+}  // namespace raster
+
+// ---------------------------------------------------------------------------------------------
 // Module
 
 void setModuleInstance(void* instance) { world().moduleInstance = instance; }
@@ -83,7 +106,9 @@ void* moduleInstance() { return world().moduleInstance; }
 // Windows
 
 WindowRef createChildWindow(void* parent, int width, int height) {
-  auto* host = static_cast<OpaqueWindow*>(parent);
+  // The parent must be a window this backend made (the test's host window): any other value,
+  // such as the window id a real host passes, is refused without being looked at.
+  OpaqueWindow* host = ownWindow(parent);
   if (host == nullptr || width < 0 || height < 0) return nullptr;
   auto* window = new (std::nothrow) OpaqueWindow;
   if (window == nullptr) return nullptr;
@@ -126,6 +151,9 @@ Bounds windowScreenBounds(WindowRef window) { return window != nullptr ? window-
 const char* windowClassName() { return "Plugin00000000"; }
 
 int windowClassUseCount() { return world().classUses; }
+
+// The host's message loop delivers every event.
+bool processWindowEvents(WindowRef /*window*/) { return true; }
 
 bool dispatchPendingPaint() {
   for (OpaqueWindow* window : world().windows) {
@@ -190,15 +218,7 @@ void setCursor(CursorRef cursor) {
 // ---------------------------------------------------------------------------------------------
 // Window surfaces
 
-SurfaceRef acquireWindowSurface(WindowRef window) {
-  auto* surface = new (std::nothrow) OpaqueSurface;
-  if (surface == nullptr) return nullptr;
-  surface->window = window;
-  if (window == nullptr) surface->image = headless::screenImage();
-  surface->pen = headless::stockBlackPen();
-  surface->brush = headless::stockWhiteBrush();
-  return surface;
-}
+SurfaceRef acquireWindowSurface(WindowRef window) { return raster::newWindowSurface(window); }
 
 void releaseWindowSurface(WindowRef /*window*/, SurfaceRef surface) {
   if (surface != nullptr && !surface->memory) delete surface;

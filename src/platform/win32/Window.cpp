@@ -168,6 +168,9 @@ const char* windowClassName() { return frameClassName(); }
 
 int windowClassUseCount() { return classUseCount; }
 
+// The host's message loop delivers every event.
+bool processWindowEvents(WindowRef /*window*/) { return true; }
+
 bool dispatchPendingPaint() {
   MSG message;
   if (!PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) return false;

@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/headless/Headless.h"
-#include "platform/headless/Objects.h"
+#include "platform/raster/Raster.h"
 
 namespace kestrane::platform {
 
@@ -23,6 +22,7 @@ OpaquePen& nullPenObject() {
 void plot(OpaqueImage* image, int x, int y, ColorRef color) {
   if (image != nullptr && image->contains(x, y)) {
     image->at(x, y) = image->monochrome ? (color == kWhite ? kWhite : 0) : (color & kWhite);
+    image->touch(x, y, x + 1, y + 1);
   }
 }
 
@@ -115,16 +115,17 @@ void fillBox(OpaqueImage* image, int left, int top, int right, int bottom, Color
   for (int y = top; y < bottom; ++y) {
     for (int x = left; x < right; ++x) image->at(x, y) = value;
   }
+  image->touch(left, top, right, bottom);
 }
 
 }  // namespace
 
 OpaqueImage* OpaqueSurface::target() const {
-  if (window != nullptr) return window->destroyed ? nullptr : &window->pixels;
+  if (window != nullptr) return raster::windowImage(window);
   return image;
 }
 
-namespace headless {
+namespace raster {
 
 OpaquePen* stockBlackPen() {
   static OpaquePen pen{PenStyle::Solid, 1, 0, false};
@@ -150,7 +151,17 @@ bool surfacePixels(SurfaceRef surface, int& width, int& height, std::vector<Colo
   return true;
 }
 
-}  // namespace headless
+OpaqueSurface* newWindowSurface(OpaqueWindow* window) {
+  auto* surface = new (std::nothrow) OpaqueSurface;
+  if (surface == nullptr) return nullptr;
+  surface->window = window;
+  if (window == nullptr) surface->image = screenImage();
+  surface->pen = stockBlackPen();
+  surface->brush = stockWhiteBrush();
+  return surface;
+}
+
+}  // namespace raster
 
 // ---------------------------------------------------------------------------------------------
 // Surfaces and images
@@ -161,8 +172,8 @@ SurfaceRef createMemorySurface(SurfaceRef /*compatibleWith*/) {
   surface->memory = true;
   surface->defaultImage = new (std::nothrow) OpaqueImage(1, 1, true, 0);
   surface->image = surface->defaultImage;
-  surface->pen = headless::stockBlackPen();
-  surface->brush = headless::stockWhiteBrush();
+  surface->pen = raster::stockBlackPen();
+  surface->brush = raster::stockWhiteBrush();
   return surface;
 }
 
@@ -186,7 +197,7 @@ ImageRef createMonochromeImage(int width, int height) {
   return new (std::nothrow) OpaqueImage(width, height, true, 0);
 }
 
-ImageRef loadImageResource(int resourceId) { return headless::openBitmapResource(resourceId); }
+ImageRef loadImageResource(int resourceId) { return raster::openBitmapResource(resourceId); }
 
 void deleteImage(ImageRef image) { delete image; }
 
@@ -199,7 +210,7 @@ bool imageSize(ImageRef image, int& width, int& height) {
 
 ImageRef selectImage(SurfaceRef surface, ImageRef image) {
   if (surface == nullptr || !surface->memory || image == nullptr) return nullptr;
-  if (!headless::realize(*image)) return nullptr;
+  if (!raster::realize(*image)) return nullptr;
   ImageRef previous = surface->image;
   surface->image = image;
   return previous;
@@ -243,7 +254,7 @@ PenRef selectPen(SurfaceRef surface, PenRef pen) {
 }
 
 void deletePen(PenRef pen) {
-  if (pen != nullptr && pen != &nullPenObject() && pen != headless::stockBlackPen()) delete pen;
+  if (pen != nullptr && pen != &nullPenObject() && pen != raster::stockBlackPen()) delete pen;
 }
 
 BrushRef createSolidBrush(ColorRef color) { return new (std::nothrow) OpaqueBrush{color & kWhite}; }
@@ -256,7 +267,7 @@ BrushRef selectBrush(SurfaceRef surface, BrushRef brush) {
 }
 
 void deleteBrush(BrushRef brush) {
-  if (brush != nullptr && brush != headless::stockWhiteBrush()) delete brush;
+  if (brush != nullptr && brush != raster::stockWhiteBrush()) delete brush;
 }
 
 FontRef createFont(const FontRequest& request) {
@@ -346,7 +357,7 @@ void rectangle(SurfaceRef surface, Bounds b) {
 
 void drawText(SurfaceRef surface, const char* text, Bounds bounds, unsigned format) {
   if (surface == nullptr || text == nullptr) return;
-  headless::renderText(*surface, text, bounds, format);
+  raster::renderText(*surface, text, bounds, format);
 }
 
 bool blit(SurfaceRef destination, int x, int y, int width, int height, SurfaceRef source,
@@ -392,6 +403,8 @@ bool blit(SurfaceRef destination, int x, int y, int width, int height, SurfaceRe
       }
     }
   }
+  dst->touch(std::max(x, 0), std::max(y, 0), std::min(x + width, dst->width),
+             std::min(y + height, dst->height));
   return true;
 }
 

@@ -1,4 +1,4 @@
-// Bitmap resources of the headless backend: the same BMP files that the Windows builds bind as
+// Bitmap resources of the software rasteriser: the same BMP files that the Windows builds bind as
 // BITMAP resources are compiled into the native programs as byte arrays (generated at build
 // time), register themselves here, and are decoded as the system's loader would: the size
 // on load, the pixels when the image is first selected into a surface.
@@ -8,10 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/headless/Headless.h"
-#include "platform/headless/Objects.h"
+#include "platform/raster/Raster.h"
 
-namespace kestrane::platform::headless {
+namespace kestrane::platform::raster {
 
 namespace {
 
@@ -110,4 +109,4 @@ bool realize(OpaqueImage& image) {
   return true;
 }
 
-}  // namespace kestrane::platform::headless
+}  // namespace kestrane::platform::raster

@@ -1,4 +1,4 @@
-// Text for the headless backend: FreeType renders the metric-compatible sans-serif substitute
+// Text of the software rasteriser: FreeType renders the metric-compatible sans-serif substitute
 // (Liberation Sans) at the requested character height, laid out as the system's single-line,
 // vertically centred text: the cell is ascent + descent high, advances are whole pixels, the
 // glyphs are blended in the text colour and the whole is clipped to the given box.
@@ -6,19 +6,20 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
-#include "platform/headless/Objects.h"
+#include "platform/raster/Raster.h"
 
 #ifndef KESTRANE_FONT_DIR
 #define KESTRANE_FONT_DIR "/usr/share/fonts/truetype/liberation"
 #endif
 
-namespace kestrane::platform::headless {
+namespace kestrane::platform::raster {
 
 namespace {
 
@@ -72,7 +73,32 @@ ColorRef blend(ColorRef under, ColorRef over, unsigned coverage) {
   return channel(0) | channel(8) | channel(16);
 }
 
+// The face for a font request set to its character height, or null without font files.
+FT_Face sizedFace(const FontRequest& request) {
+  FT_Face face = fonts().face(request.weight >= 600, request.italic);
+  if (face == nullptr) return nullptr;
+  const int size = request.height < 0 ? -request.height : (request.height == 0 ? 12 : request.height);
+  return FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) == 0 ? face : nullptr;
+}
+
+// Advances in whole pixels (hinted), no kerning.
+int advanceWidth(FT_Face face, const char* text) {
+  int width = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    const FT_UInt glyph = FT_Get_Char_Index(face, static_cast<unsigned char>(*p));
+    if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) == 0) {
+      width += static_cast<int>((face->glyph->advance.x + 32) >> 6);
+    }
+  }
+  return width;
+}
+
 }  // namespace
+
+int measureText(const FontRequest& font, const char* text) {
+  FT_Face face = text != nullptr ? sizedFace(font) : nullptr;
+  return face != nullptr ? advanceWidth(face, text) : 0;
+}
 
 void renderText(OpaqueSurface& surface, const char* text, Bounds bounds, unsigned format) {
   OpaqueImage* image = surface.target();
@@ -95,14 +121,7 @@ void renderText(OpaqueSurface& surface, const char* text, Bounds bounds, unsigne
   }
   const int cellHeight = ascent + descent;
 
-  // Advances in whole pixels (hinted), no kerning.
-  int textWidth = 0;
-  for (const char* p = text; *p != '\0'; ++p) {
-    const FT_UInt glyph = FT_Get_Char_Index(face, static_cast<unsigned char>(*p));
-    if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) == 0) {
-      textWidth += static_cast<int>((face->glyph->advance.x + 32) >> 6);
-    }
-  }
+  const int textWidth = advanceWidth(face, text);
 
   int x;
   if (format & TextCenter) {
@@ -156,6 +175,9 @@ void renderText(OpaqueSurface& surface, const char* text, Bounds bounds, unsigne
       if (inClip(px, underlineY)) image->at(px, underlineY) = surface.textColor;
     }
   }
+  // Everything drawn lies in the box, clipped to the image.
+  image->touch(std::max(bounds.left, 0), std::max(bounds.top, 0),
+               std::min(bounds.right, image->width), std::min(bounds.bottom, image->height));
 }
 
-}  // namespace kestrane::platform::headless
+}  // namespace kestrane::platform::raster
