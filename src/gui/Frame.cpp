@@ -276,9 +276,11 @@ void Frame::windowPaint(platform::SurfaceRef surface) {
   draw(&context);
 }
 
-void Frame::windowMouseDown(platform::Position where) {
+void Frame::windowMouseDown(platform::Position where, int button) {
   WindowContext context(this, childWindow);
   if (!context.valid()) return;
+  // The view under the click learns of it through this context, however short the press was.
+  context.get()->notePress(button);
   Point point(where.x, where.y);
   mouse(context.get(), point);
 }

@@ -73,7 +73,7 @@ class Frame : public View, private platform::WindowHandler, private platform::Dr
  private:
   // Window events (platform::WindowHandler).
   void windowPaint(platform::SurfaceRef surface) override;
-  void windowMouseDown(platform::Position where) override;
+  void windowMouseDown(platform::Position where, int button) override;
   platform::BrushRef windowEditFieldColors(platform::SurfaceRef editSurface) override;
   void windowDestroyed() override;
   // Drops (platform::DropHandler).

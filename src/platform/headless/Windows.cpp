@@ -343,9 +343,9 @@ void sendPaint(WindowRef window) {
   if (window != nullptr) paintNow(window);
 }
 
-void sendMouseDown(WindowRef window, Position client) {
+void sendMouseDown(WindowRef window, Position client, int button) {
   if (window != nullptr && !window->destroyed && window->handler != nullptr) {
-    window->handler->windowMouseDown(client);
+    window->handler->windowMouseDown(client, button);
   }
 }
 
