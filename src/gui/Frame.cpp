@@ -188,6 +188,7 @@ bool Frame::onDrop(void** items, long count, long type, Point& where) {
 }
 
 bool Frame::onWheel(DrawContext*, Point&, float distance) {
+  if (!openFlag) return false;  // the window is gone
   View* view = getViewAt();
   if (view == nullptr) return false;
   WindowContext context(this, childWindow);
@@ -211,6 +212,7 @@ void Frame::idle() {
 }
 
 void Frame::redrawView(View* view) {
+  if (!openFlag) return;  // the window is gone
   WindowContext context(this, childWindow);
   if (!context.valid()) return;
   if (view != nullptr && containsView(view)) {
@@ -290,6 +292,10 @@ platform::BrushRef Frame::windowEditFieldColors(platform::SurfaceRef editSurface
 }
 
 void Frame::windowDestroyed() {
+  // The host may destroy its window, and this one with it, before it closes the editor. The
+  // drop target goes now, while the window still exists: once it is gone the registration can
+  // no longer be revoked, and the target would be held for good.
+  enableDrop(false);
   openFlag = false;
   parentSystemWindow = nullptr;
 }

@@ -349,6 +349,12 @@ void sendMouseDown(WindowRef window, Position client, int button) {
   }
 }
 
+int dropTargetCount() {
+  int count = 0;
+  for (const OpaqueWindow* window : world().windows) count += window->dropHandler != nullptr;
+  return count;
+}
+
 std::vector<WindowRef> childWindows(WindowRef parent) {
   std::vector<WindowRef> children;
   for (OpaqueWindow* window : world().windows) {
