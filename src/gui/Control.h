@@ -8,7 +8,9 @@
 //
 // All mouse interaction is modal: a control that follows a drag polls the buttons and the cursor
 // itself until the button is released, calling pumpIdle on every pass so that the screen is
-// repainted and the host keeps its idle time.
+// repainted and the host keeps its idle time. A click acts however short it was: the first look
+// at the buttons through the click's context reports the clicked button held even when it is
+// already up again (DrawContext::getMouseButtons); a drag then lasts one pass.
 //
 // User-interface thread only.
 #pragma once

@@ -156,7 +156,11 @@ void DrawContext::drawString(const char* text, const Rect& rect, bool opaque, in
   platform::setBackgroundMode(surface, platform::BackgroundMode::Transparent);
 }
 
-int32_t DrawContext::getMouseButtons() { return platform::pollButtons(); }
+int32_t DrawContext::getMouseButtons() {
+  const int32_t buttons = platform::pollButtons() | pressedButton;
+  pressedButton = 0;
+  return buttons;
+}
 
 void DrawContext::getMouseLocation(Point& point) {
   const platform::Position cursor = platform::cursorPosition();

@@ -56,8 +56,15 @@ class DrawContext {
   // left (one pixel in from the left edge). opaque fills the text cell with the fill colour.
   void drawString(const char* text, const Rect& rect, bool opaque = false, int32_t alignment = 1);
 
-  // The live button and modifier state (ButtonState bits).
+  // The button and modifier state (ButtonState bits), read live. On the context of a click
+  // (notePress), the first call also reports the clicked button as held: a press that arrives
+  // together with its release (a tap, a quick click, a click sent by a program) finds the button
+  // already up by the time the control looks, and is a click all the same. Every later call is
+  // live only, so a drag still ends as soon as the button is up.
   int32_t getMouseButtons();
+  // Makes this the context of a press of button (kLButton, kMButton or kRButton), for the next
+  // getMouseButtons. Called by the frame before it hands the click to a view.
+  void notePress(int32_t button) { pressedButton = button; }
   // The cursor position relative to the context's window.
   void getMouseLocation(Point& point);
 
@@ -101,6 +108,8 @@ class DrawContext {
 
  private:
   void recreatePen();
+
+  int32_t pressedButton = 0;  // the clicked button, until the first look at the buttons
 };
 
 }  // namespace kestrane

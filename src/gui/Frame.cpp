@@ -188,6 +188,7 @@ bool Frame::onDrop(void** items, long count, long type, Point& where) {
 }
 
 bool Frame::onWheel(DrawContext*, Point&, float distance) {
+  if (!openFlag) return false;  // the window is gone
   View* view = getViewAt();
   if (view == nullptr) return false;
   WindowContext context(this, childWindow);
@@ -214,6 +215,7 @@ void Frame::idle() {
 }
 
 void Frame::redrawView(View* view) {
+  if (!openFlag) return;  // the window is gone
   WindowContext context(this, childWindow);
   if (!context.valid()) return;
   if (view != nullptr && containsView(view)) {
@@ -279,9 +281,11 @@ void Frame::windowPaint(platform::SurfaceRef surface) {
   draw(&context);
 }
 
-void Frame::windowMouseDown(platform::Position where) {
+void Frame::windowMouseDown(platform::Position where, int button) {
   WindowContext context(this, childWindow);
   if (!context.valid()) return;
+  // The view under the click learns of it through this context, however short the press was.
+  context.get()->notePress(button);
   Point point(where.x, where.y);
   mouse(context.get(), point);
 }
@@ -296,6 +300,10 @@ void Frame::windowWheel(float distance) {
 }
 
 void Frame::windowDestroyed() {
+  // The host may destroy its window, and this one with it, before it closes the editor. The
+  // drop target goes now, while the window still exists: once it is gone the registration can
+  // no longer be revoked, and the target would be held for good.
+  enableDrop(false);
   openFlag = false;
   parentSystemWindow = nullptr;
 }

@@ -33,6 +33,7 @@ class Frame : public View, private platform::WindowHandler, private platform::Dr
   // Nothing once the window is gone; the whole frame when it is dirty, else each view's update.
   void update(DrawContext* context) override;
   bool onDrop(void** items, long count, long type, Point& where) override;
+  // To the view under the mouse, with a context of its own; false once the window is gone.
   bool onWheel(DrawContext* context, Point& where, float distance) override;
 
   // --- Frame slots -----------------------------------------------------------------------------
@@ -47,7 +48,8 @@ class Frame : public View, private platform::WindowHandler, private platform::Dr
   // --- Not virtual -----------------------------------------------------------------------------
   // Redraws dirty views through a context on the window; nothing before the first paint.
   void idle();
-  // Draws one of the frame's views at once, or the whole frame when view is null or not here.
+  // Draws one of the frame's views at once, or the whole frame when view is null or not here;
+  // nothing once the window is gone.
   void redrawView(View* view);
   void setFocusView(View* view);
   View* getFocusView() const { return focusView; }
@@ -60,6 +62,9 @@ class Frame : public View, private platform::WindowHandler, private platform::Dr
   // 0 restores the cursor saved by the first call; 1 wait, 2 size west-east, 3 size
   // north-south, 4 size all, 5 size north-east/south-west, 6 size north-west/south-east.
   void setCursor(int32_t kind);
+  // Registers or revokes the window's drop target; turning off what is off succeeds, and
+  // without a window it fails. The target is revoked by itself when the window is destroyed
+  // (also when the host's window goes first).
   bool enableDrop(bool flag);
 
   EditorBase* getEditor() const { return editor; }
@@ -73,7 +78,7 @@ class Frame : public View, private platform::WindowHandler, private platform::Dr
  private:
   // Window events (platform::WindowHandler).
   void windowPaint(platform::SurfaceRef surface) override;
-  void windowMouseDown(platform::Position where) override;
+  void windowMouseDown(platform::Position where, int button) override;
   platform::BrushRef windowEditFieldColors(platform::SurfaceRef editSurface) override;
   void windowDestroyed() override;
   void windowWheel(float distance) override;

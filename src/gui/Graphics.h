@@ -80,7 +80,8 @@ inline constexpr Color kMagenta{255, 0, 255, 0};
 // What transparent bitmap drawing treats as see-through.
 inline constexpr Color kTransparentKey{255, 255, 255, 0};
 
-// Bits of the mouse query (DrawContext::getMouseButtons), read live from the keyboard state.
+// Bits of the mouse query (DrawContext::getMouseButtons), read live from the keyboard state (a
+// click's context adds the clicked button at its first look).
 enum ButtonState : int32_t {
   kLButton = platform::LeftButtonBit,
   kMButton = platform::MiddleButtonBit,

@@ -76,8 +76,11 @@ class WindowHandler {
   virtual ~WindowHandler() = default;
   // The window needs painting; surface is valid for the duration of the call.
   virtual void windowPaint(SurfaceRef surface) = 0;
-  // A mouse button went down at a client position. Controls track the drag themselves.
-  virtual void windowMouseDown(Position where) = 0;
+  // A mouse button went down at a client position; button is its ButtonBits bit (LeftButtonBit,
+  // MiddleButtonBit or RightButtonBit). The press counts even when the live state already shows
+  // the button up again (a tap, or a click sent by a program, arrives with its release).
+  // Controls track the drag themselves.
+  virtual void windowMouseDown(Position where, int button) = 0;
   // An edit field inside the window asks for its colours: set text and background colours on
   // editSurface and answer the brush for its background, or null for the system's default.
   virtual BrushRef windowEditFieldColors(SurfaceRef editSurface) = 0;

@@ -37,6 +37,11 @@ Outcome dragFiles(WindowRef window, Position client, const std::vector<std::stri
 // Data that offers neither text nor files. Headless: nothing happens.
 Outcome dragOtherData(WindowRef window, Position client);
 
+// Drop targets that are registered or still held (Windows: the drop target objects of the
+// program alive now; headless: the windows with a drop handler). A target left registered on a
+// window that is gone can never be revoked again and stays counted.
+int liveDropTargets();
+
 // Whether this backend makes real drags and shortcuts (false: headless).
 bool realDrags();
 // A folder for scratch files, with its trailing separator.

@@ -35,6 +35,11 @@ void hold(Input state);
 // the other: headless, one per poll of the buttons; Windows, one each time nextMove() is called
 // (by the test host's idle callback). Afterwards every button and key is released.
 void press(WindowRef window, Position client, int buttons, const std::vector<Input>& moves = {});
+// A tap: the buttons' press and release arrive together, as from a touchpad tap, a quick click or
+// a click sent by automation, so that by the time the program handles the button-down message
+// the system already shows the mouse buttons up. Modifier keys in buttons are held throughout;
+// afterwards every button and key is released. Windows: one SendInput with every down and up.
+void tap(WindowRef window, Position client, int buttons);
 // Windows: the next move of the press under way (none left: nothing). Headless: nothing (the
 // script advances by itself).
 void nextMove();

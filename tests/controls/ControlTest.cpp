@@ -108,6 +108,20 @@ TEST_F(OnOffButtonClicks, ALeftClickTogglesOnTheIntegerPartAndAlwaysTellsTheList
   EXPECT_TRUE(testing::HostCalls::edits.empty());
 }
 
+TEST_F(OnOffButtonClicks, ATapTogglesLikeAHeldClick) {
+  button->setValue(0.0f);
+  tap(20, 20, kLButton);
+  EXPECT_EQ(button->getValue(), 1.0f);
+  tap(20, 20, kLButton | kShift);
+  EXPECT_EQ(button->getValue(), 0.0f);
+  EXPECT_EQ(listener.calls(), 2);
+  EXPECT_FALSE(button->isDirty());
+  // A right tap is no click of the left button.
+  tap(20, 20, kRButton);
+  EXPECT_EQ(button->getValue(), 0.0f);
+  EXPECT_EQ(listener.calls(), 2);
+}
+
 // --- Film-strip display -----------------------------------------------------------------------
 
 TEST(FilmStripDisplayDrawing, TheValueRoundsToTheNearestFrameAndStopsAtTheLast) {

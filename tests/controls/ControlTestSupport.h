@@ -146,6 +146,8 @@ class HostedControls : public ::testing::Test {
   void press(int h, int v, int buttons, const std::vector<testuser::Input>& moves = {}) {
     testuser::press(window(), platform::Position{h, v}, buttons, moves);
   }
+  // The user taps at a frame point: press and release arrive together.
+  void tap(int h, int v, int buttons) { testuser::tap(window(), platform::Position{h, v}, buttons); }
 
   void* host;
   HostedEffect* effect;

@@ -218,6 +218,29 @@ TEST_F(KnobDrag, ControlClickSetsTheDefaultWithoutAnEditBracketControlShiftDrags
   EXPECT_EQ(HostCalls::count(audioMasterEndEdit), 1);
 }
 
+TEST_F(KnobDrag, ATapIsAClickAtOnePointInsideOneEditBracket) {
+  // Circular: the value under the tap (the knob's top is the middle of the range).
+  reset(0.0f);
+  tap(122, 61, kLButton);
+  EXPECT_NEAR(knob->getValue(), 0.5f, 0.02f);
+  EXPECT_EQ(listener.calls(), 1);
+  ASSERT_EQ(HostCalls::edits.size(), 2u);
+  EXPECT_EQ(HostCalls::edits[0].opcode, audioMasterBeginEdit);
+  EXPECT_EQ(HostCalls::edits[1].opcode, audioMasterEndEdit);
+  // Linear: no distance, no change.
+  editor->setKnobMode(2);
+  reset(0.3f);
+  tap(122, 61, kLButton);
+  EXPECT_EQ(knob->getValue(), 0.3f);
+  EXPECT_EQ(listener.calls(), 0);
+  EXPECT_EQ(HostCalls::count(audioMasterEndEdit), 2);
+  // Control-tap: the default value.
+  knob->setDefaultValue(0.75f);
+  tap(122, 61, kLButton | kControl);
+  EXPECT_EQ(knob->getValue(), 0.75f);
+  EXPECT_EQ(HostCalls::count(audioMasterBeginEdit), 2);
+}
+
 TEST_F(KnobDrag, NothingWithoutTheLeftButtonOrWhenDisabled) {
   reset(0.3f);
   press(120, 70, kRButton);

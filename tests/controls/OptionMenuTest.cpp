@@ -190,6 +190,19 @@ TEST_F(OptionMenuPopup, AChoiceBecomesCurrentAndTheValueAndTheListenerHearsOfIt)
   EXPECT_EQ(listener.calls(), 2);
 }
 
+TEST_F(OptionMenuPopup, ATapOpensThePopupWithEitherButton) {
+  testuser::chooseMenuItem(3);
+  tap(40, 45, kLButton);
+  EXPECT_EQ(menu->getCurrent(), 3);
+  EXPECT_EQ(menu->getLastButton() & (kLButton | kRButton), kLButton);
+  testuser::chooseMenuItem(5);
+  tap(40, 45, kRButton);
+  EXPECT_EQ(menu->getCurrent(), 5);
+  EXPECT_EQ(menu->getLastButton() & (kLButton | kRButton), kRButton);
+  EXPECT_EQ(listener.calls(), 2);
+  EXPECT_EQ(frame()->getFocusView(), nullptr);
+}
+
 TEST_F(OptionMenuPopup, MultipleCheckModeTogglesTheChosenEntrysMark) {
   menu->setStyle(ParamDisplay::kMultipleCheck);
   menu->checkEntry(3, true);

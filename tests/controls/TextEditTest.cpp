@@ -94,6 +94,16 @@ TEST_F(TextEditing, AClickOpensTheFieldOverTheControlWithTheText) {
   testuser::pressReturn(field());
 }
 
+TEST_F(TextEditing, ATapOpensTheFieldToo) {
+  tap(30, 35, kLButton);
+  ASSERT_NE(field(), nullptr);
+  EXPECT_EQ(frame()->getFocusView(), edit);
+  testuser::type(field(), "7");
+  testuser::pressReturn(field());
+  EXPECT_STREQ(edit->text(), "7");
+  EXPECT_EQ(listener.calls(), 1);
+}
+
 TEST_F(TextEditing, ReturnCommitsTheTypedTextAndTellsTheListenerOfAChange) {
   open();
   testuser::type(field(), "-12");

@@ -149,5 +149,35 @@ TEST_F(EditorDrops, TheDragShowsACopyWithControlHeldAndAMoveWithout) {
   EXPECT_EQ(log.drops, 0);
 }
 
+TEST_F(EditorDrops, AHostThatDestroysItsWindowFirstLeavesNoDropTargetAndALaterOpenWorks) {
+  const int targetsBefore = testdrop::liveDropTargets();
+  const int classUses = platform::windowClassUseCount();
+  ASSERT_GE(targetsBefore, 1);
+  // A readout's edit field is open when the host's window goes.
+  click(layoutIndex(Role::GainReadout, rowOf(BandLF)));
+  platform::testhost::destroyHostWindow(host);
+  host = nullptr;
+  // The registration went with the window, not later on a window that no longer exists.
+  EXPECT_EQ(testdrop::liveDropTargets(), targetsBefore - 1);
+  effect->dispatch(effEditIdle);
+  effect->dispatch(effEditClose);
+  EXPECT_EQ(editor()->getFrame(), nullptr);
+  EXPECT_EQ(testdrop::liveDropTargets(), targetsBefore - 1);
+  EXPECT_EQ(platform::windowClassUseCount(), classUses - 1);
+
+  // The host opens the editor again in a new window: it draws, takes clicks and drops.
+  host = platform::testhost::createHostWindow(kHostX, kHostY, layout::kEditorWidth,
+                                              layout::kEditorHeight);
+  ASSERT_TRUE(open());
+  EXPECT_EQ(testdrop::liveDropTargets(), targetsBefore);
+  EXPECT_FALSE(frame()->isFirstDraw());
+  set(EnableLF, 1.0f);
+  click(layoutIndex(Role::EnableButton, rowOf(BandLF)));
+  EXPECT_EQ(get(EnableLF), 0.0f);
+  addCatcher();
+  EXPECT_TRUE(testdrop::dragText(window(), catcherPoint(), "again").dropped);
+  EXPECT_EQ(log.items, (std::vector<std::string>{"again"}));
+}
+
 }  // namespace
 }  // namespace kestrane

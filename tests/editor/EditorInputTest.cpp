@@ -1,5 +1,5 @@
-// The shipped editor's knob turned with real mouse input (SendInput): the parameter, the
-// readout and the host's automation follow it.
+// The shipped editor driven with real mouse input (SendInput): a knob turned, whose parameter,
+// readout and host automation follow it, and a page button tapped (press and release at once).
 #include "PluginWindow.h"
 
 namespace kestrane {
@@ -54,6 +54,24 @@ TEST_F(EditorWindow, AKnobTurnedWithTheMouseMovesItsParameterReadoutAndAutomatio
   const std::vector<platform::ColorRef> shownAgain = picture();
   EXPECT_EQ(part(shownAgain, knob.rect), part(shownBefore, knob.rect));
   EXPECT_EQ(part(shownAgain, readout.rect), part(shownBefore, readout.rect));
+}
+
+TEST_F(EditorWindow, ATappedPageButtonSwitchesThePage) {
+  ASSERT_TRUE(opened);
+  const layout::ControlItem* expanderPage = nullptr;
+  for (const layout::ControlItem& item : layout::kControls) {
+    if (item.role == Role::PageButton && item.column == 1) expanderPage = &item;
+  }
+  ASSERT_NE(expanderPage, nullptr);
+  idle();
+  const std::vector<platform::ColorRef> shownBefore = picture();
+  testuser::tap(static_cast<platform::WindowRef>(window),
+                platform::Position{expanderPage->rect.left + expanderPage->rect.width() / 2,
+                                   expanderPage->rect.top + expanderPage->rect.height() / 2},
+                platform::LeftButtonBit);
+  idle();
+  EXPECT_EQ(effect->getParameter(effect, expanderPage->parameter), 1.0f);
+  EXPECT_NE(part(picture(), expanderPage->rect), part(shownBefore, expanderPage->rect));
 }
 
 }  // namespace

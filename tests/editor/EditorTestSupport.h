@@ -173,6 +173,10 @@ class OpenEditor : public ::testing::Test {
              const std::vector<testuser::Input>& moves = {}) {
     testuser::press(window(), centreOf(index), buttons, moves);
   }
+  // The user taps a control: press and release arrive together.
+  void tap(std::size_t index, int buttons = platform::LeftButtonBit) {
+    testuser::tap(window(), centreOf(index), buttons);
+  }
   // The user types into a readout and presses Return.
   void type(std::size_t readout, const char* typed) {
     click(readout);

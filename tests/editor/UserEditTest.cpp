@@ -164,6 +164,37 @@ TEST_F(UserEdits, PageButtonsSwitchThePageAndReportTheDisplayMode) {
   EXPECT_EQ(get(DisplayMode), 0.0f);
 }
 
+TEST_F(UserEdits, EveryControlThatTakesAClickTakesATap) {
+  tap(layoutIndex(Role::PageButton, -1, 1));
+  EXPECT_EQ(editor()->getPage(), 1);
+  expectAutomated(DisplayMode, 1.0f);
+  tap(layoutIndex(Role::PageButton, -1, 0));
+  EXPECT_EQ(editor()->getPage(), 0);
+
+  set(EnableHMF, 1.0f);
+  tap(layoutIndex(Role::EnableButton, rowOf(BandHMF)));
+  EXPECT_EQ(get(EnableHMF), 0.0f);
+  expectAutomated(EnableHMF, 0.0f);
+
+  testuser::chooseMenuItem(1);
+  tap(layoutIndex(Role::CrossoverMenu, -1, 1, 1));
+  EXPECT_EQ(get(Fir2Slope), 0.33333334f);
+  expectAutomated(Fir2Slope, 0.33333334f);
+
+  const std::size_t readout = layoutIndex(Role::GainReadout, rowOf(BandLF));
+  tap(readout);
+  platform::WindowRef field = testuser::editField(window());
+  ASSERT_NE(field, nullptr);
+  testuser::type(field, "3");
+  testuser::pressReturn(field);
+  EXPECT_EQ(text(readout), "3.0");
+
+  // A control-tap on a knob sets its default, as a held control-click does.
+  set(GainHF, 0.9f);
+  tap(layoutIndex(Role::GainKnob, rowOf(BandHF)), platform::LeftButtonBit | platform::ControlBit);
+  expectAutomated(GainHF, layout::kGainDefault);
+}
+
 struct TypedCase {
   layout::Role role;
   int32_t band;  // -1: the lookahead

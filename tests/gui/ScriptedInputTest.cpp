@@ -3,6 +3,8 @@
 // and cursor shapes.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "EditorTestSupport.h"
 #include "GuiTestSupport.h"
 #include "platform/headless/Headless.h"
@@ -23,7 +25,9 @@ class DragView : public View {
   explicit DragView(const Rect& rect) : View(rect) {}
   void mouse(DrawContext* context, Point& where) override {
     start = where;
-    while (context->getMouseButtons() & kLButton) {
+    int32_t buttons = 0;
+    while ((buttons = context->getMouseButtons()) & kLButton) {
+      looks.push_back(buttons);
       context->getMouseLocation(last);
       ++passes;
       if (EditorBase* editor = getFrame()->getEditor()) editor->pumpIdle();
@@ -32,6 +36,7 @@ class DragView : public View {
   Point start;
   Point last;
   int passes = 0;
+  std::vector<int32_t> looks;  // the button state of every pass
 };
 
 class ScriptedEditor : public ::testing::Test {
@@ -79,6 +84,25 @@ TEST_F(ScriptedEditor, AModalLoopEndsWhenTheScriptRunsOut) {
   headless::scriptInput({{kLButton, {110, 210}}, {kLButton, {111, 210}}});
   headless::sendMouseDown(window(), platform::Position{5, 5});
   EXPECT_EQ(view->passes, 2);
+}
+
+TEST_F(ScriptedEditor, TheClickedButtonCountsAtTheFirstLookOnlyEvenWhenAlreadyUp) {
+  auto* view = new DragView(Rect(0, 0, 50, 50));
+  editor->getFrame()->addView(view);
+  // Released before anyone looked, shift still held: one pass, with the live modifiers.
+  headless::setInput({kShift, {110, 210}});
+  headless::sendMouseDown(window(), platform::Position{10, 10}, kLButton);
+  EXPECT_EQ(view->passes, 1);
+  ASSERT_EQ(view->looks.size(), 1u);
+  EXPECT_EQ(view->looks[0], kLButton | kShift);
+  EXPECT_EQ(view->last.h, 10);
+  // The right button's press is no left click; a held press polls the script as before.
+  headless::sendMouseDown(window(), platform::Position{10, 10}, kRButton);
+  EXPECT_EQ(view->passes, 1);
+  headless::scriptInput({{kLButton, {110, 210}}, {kLButton, {112, 210}}, {0, {112, 210}}});
+  headless::sendMouseDown(window(), platform::Position{10, 10}, kLButton);
+  EXPECT_EQ(view->passes, 3);
+  EXPECT_EQ(headless::scriptRemaining(), 0u);
 }
 
 TEST_F(ScriptedEditor, FrameMouseLocationAndViewUnderTheMouse) {

@@ -1,6 +1,6 @@
 // The frame's child window inside a host window, on both backends: the shared window class and
 // its use counter, painting, idle redraw after the first paint, and a host that closes its
-// window before the plug-in does.
+// window before the plug-in does (the drop target goes with the window).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "GuiTestSupport.h"
 #include "gui/Bitmap.h"
 #include "gui/Frame.h"
+#include "platform/TestDrop.h"
 #include "platform/TestHost.h"
 
 namespace kestrane {
@@ -97,8 +98,11 @@ TEST_F(FrameInHostWindow, IdleDrawsNothingBeforeTheFirstPaintAndDirtyViewsAfterI
 }
 
 TEST_F(FrameInHostWindow, AHostThatClosesItsWindowFirstLeavesAClosedFrame) {
+  platform::initializeOle();  // as the editor has it while its frame lives
   const int before = platform::windowClassUseCount();
+  const int targets = platform::testdrop::liveDropTargets();
   auto* frame = new Frame(Rect(0, 0, 40, 40), host, nullptr);
+  EXPECT_EQ(platform::testdrop::liveDropTargets(), targets + 1);
   ViewLog log;
   RecordingView* view = new RecordingView(Rect(0, 0, 10, 10), log);
   frame->addView(view);
@@ -108,12 +112,21 @@ TEST_F(FrameInHostWindow, AHostThatClosesItsWindowFirstLeavesAClosedFrame) {
   host = nullptr;
   EXPECT_FALSE(frame->isOpen());
   EXPECT_EQ(frame->getParentSystemWindow(), nullptr);
+  // The drop target was revoked while the window still existed.
+  EXPECT_EQ(platform::testdrop::liveDropTargets(), targets);
+  EXPECT_TRUE(frame->enableDrop(false));
   const int draws = log.draws;
   view->setDirty(true);
   frame->update(nullptr);
   frame->idle();
+  frame->redrawView(view);
+  frame->redrawView(nullptr);
+  Point origin(0, 0);
+  EXPECT_FALSE(frame->onWheel(nullptr, origin, 1.0f));
   EXPECT_EQ(log.draws, draws);
   delete frame;
+  EXPECT_EQ(platform::testdrop::liveDropTargets(), targets);
+  platform::uninitializeOle();
   EXPECT_TRUE(log.destroyed);
   EXPECT_EQ(platform::windowClassUseCount(), before);
 }

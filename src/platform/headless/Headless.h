@@ -58,9 +58,11 @@ void invalidateWindow(WindowRef window);
 bool paintPending(WindowRef window);
 // Delivers a paint message now.
 void sendPaint(WindowRef window);
-// Delivers a mouse-button-down message at a client position. The button state seen by the
-// toolkit comes from the input script, as on the real system.
-void sendMouseDown(WindowRef window, Position client);
+// Delivers a mouse-button-down message of button (a ButtonBits mouse bit) at a client position.
+// The button state polled afterwards comes from the input script, as on the real system.
+void sendMouseDown(WindowRef window, Position client, int button = LeftButtonBit);
+// Windows not yet deleted that have a drop handler registered (destroyed ones included).
+int dropTargetCount();
 // The live child windows of a window (the frame's window inside a host, edit fields inside a
 // frame's window).
 std::vector<WindowRef> childWindows(WindowRef parent);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/TestDrop.h"
+#include "platform/headless/Headless.h"
 #include "platform/headless/Objects.h"
 
 namespace kestrane::platform::testdrop {
@@ -41,6 +42,8 @@ Outcome dragFiles(WindowRef window, Position client, const std::vector<std::stri
 }
 
 Outcome dragOtherData(WindowRef, Position) { return Outcome{}; }
+
+int liveDropTargets() { return headless::dropTargetCount(); }
 
 bool realDrags() { return false; }
 

@@ -9,6 +9,14 @@ namespace kestrane::platform::testuser {
 
 namespace {
 constexpr int kMouseButtons = LeftButtonBit | MiddleButtonBit | RightButtonBit;
+
+// The button whose down message a press delivers (0: none held).
+int pressedButton(int buttons) {
+  for (int bit : {LeftButtonBit, RightButtonBit, MiddleButtonBit}) {
+    if ((buttons & bit) != 0) return bit;
+  }
+  return 0;
+}
 }  // namespace
 
 void hold(Input state) { headless::setInput({state.buttons, state.cursor}); }
@@ -21,10 +29,20 @@ void press(WindowRef window, Position client, int buttons, const std::vector<Inp
   for (const Input& move : moves) script.push_back({move.buttons, move.cursor});
   headless::scriptInput(script);
   headless::setInput({buttons & ~kMouseButtons, screen});
-  headless::sendMouseDown(window, client);
+  headless::sendMouseDown(window, client, pressedButton(buttons));
   // What the program did not poll is not played; then nothing is held.
   headless::clearScript();
   headless::setInput({0, headless::currentInput().cursor});
+}
+
+void tap(WindowRef window, Position client, int buttons) {
+  if (window == nullptr) return;
+  const Position screen{window->screen.left + client.x, window->screen.top + client.y};
+  // No script: every poll sees the buttons up already, the modifiers still held.
+  headless::clearScript();
+  headless::setInput({buttons & ~kMouseButtons, screen});
+  headless::sendMouseDown(window, client, pressedButton(buttons));
+  headless::setInput({0, screen});
 }
 
 void nextMove() {}

@@ -363,10 +363,16 @@ void sendPaint(WindowRef window) {
   if (window != nullptr) paintNow(window);
 }
 
-void sendMouseDown(WindowRef window, Position client) {
+void sendMouseDown(WindowRef window, Position client, int button) {
   if (window != nullptr && !window->destroyed && window->handler != nullptr) {
-    window->handler->windowMouseDown(client);
+    window->handler->windowMouseDown(client, button);
   }
+}
+
+int dropTargetCount() {
+  int count = 0;
+  for (const OpaqueWindow* window : world().windows) count += window->dropHandler != nullptr;
+  return count;
 }
 
 std::vector<WindowRef> childWindows(WindowRef parent) {

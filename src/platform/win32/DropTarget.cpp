@@ -15,6 +15,7 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/ComObject.h"
+#include "platform/win32/DropTarget.h"
 #include "platform/win32/Handles.h"
 
 namespace kestrane::platform {
@@ -77,11 +78,16 @@ bool resolveShortcut(char* name) {
   return resolved;
 }
 
+int liveTargets = 0;
+
 // Count 0 at first: the registration's reference keeps it alive, revoking releases it.
 class DropTarget final : public win32::ComObject<IDropTarget, IID_IDropTarget> {
  public:
   DropTarget(HWND window, DropHandler* handler)
-      : ComObject(0), window_(window), handler_(handler) {}
+      : ComObject(0), window_(window), handler_(handler) {
+    ++liveTargets;
+  }
+  ~DropTarget() override { --liveTargets; }
 
   // Accepts data that offers text or files.
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keyState, POINTL point,
@@ -188,5 +194,7 @@ bool registerDropTarget(WindowRef window, DropHandler* handler) {
 void revokeDropTarget(WindowRef window) {
   if (window != nullptr) RevokeDragDrop(toHandle<HWND>(window));
 }
+
+int win32::liveDropTargets() { return liveTargets; }
 
 }  // namespace kestrane::platform

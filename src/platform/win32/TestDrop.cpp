@@ -11,6 +11,7 @@
 #include "platform/TestDrop.h"
 #include "platform/TestUser.h"
 #include "platform/win32/ComObject.h"
+#include "platform/win32/DropTarget.h"
 #include "platform/win32/Handles.h"
 
 namespace kestrane::platform::testdrop {
@@ -157,6 +158,8 @@ Outcome dragOtherData(WindowRef window, Position client) {
   return drag(window, client, static_cast<CLIPFORMAT>(RegisterClipboardFormatA("Kestrane test")),
               std::vector<char>(text, text + sizeof text), 0);
 }
+
+int liveDropTargets() { return win32::liveDropTargets(); }
 
 bool realDrags() { return true; }
 

@@ -158,6 +158,38 @@ void press(WindowRef window, Position client, int buttons, const std::vector<Inp
   testhost::processMessages();
 }
 
+void tap(WindowRef window, Position client, int buttons) {
+  HWND hwnd = toHandle<HWND>(window);
+  RECT bounds{};
+  if (hwnd == nullptr || !GetWindowRect(hwnd, &bounds)) return;
+  pendingMoves.clear();
+  const Input modifiersOnly{buttons & ~(LeftButtonBit | MiddleButtonBit | RightButtonBit),
+                            Position{bounds.left + client.x, bounds.top + client.y}};
+  apply(modifiersOnly);
+  // Every button's down, then every up, in one call: the system takes them in at once.
+  INPUT events[6] = {};
+  UINT count = 0;
+  for (bool down : {true, false}) {
+    for (const KeyBit& button : kMouseButtons) {
+      if ((buttons & button.bit) == 0) continue;
+      events[count].type = INPUT_MOUSE;
+      events[count++].mi.dwFlags = down ? button.downFlag : button.upFlag;  // at the cursor
+    }
+  }
+  if (count > 0) SendInput(count, events, sizeof(INPUT));
+  // The button-down message waits in the queue while the system already shows the button up.
+  MSG message;
+  const DWORD start = GetTickCount();
+  while ((!PeekMessageA(&message, nullptr, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK, PM_NOREMOVE) ||
+          !shown(modifiersOnly)) &&
+         GetTickCount() - start < kInputTimeoutMs) {
+    Sleep(1);
+  }
+  testhost::processMessages();
+  apply(Input{0, cursorNow()});
+  testhost::processMessages();
+}
+
 void nextMove() {
   if (pendingMoves.empty()) return;
   const Input move = pendingMoves.front();

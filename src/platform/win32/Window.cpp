@@ -42,7 +42,10 @@ LRESULT CALLBACK frameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_MBUTTONDOWN: {
       // Controls track the drag themselves by polling; no move or button-up message is used.
       const Position where{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      handler->windowMouseDown(where);
+      const int button = message == WM_LBUTTONDOWN   ? LeftButtonBit
+                         : message == WM_RBUTTONDOWN ? RightButtonBit
+                                                     : MiddleButtonBit;
+      handler->windowMouseDown(where, button);
       return 0;
     }
     case WM_CTLCOLOREDIT: {
