@@ -183,7 +183,8 @@ void deliver(Connection& connection, xcb_generic_event_t* event) {
                                                        RightButtonBit)) |
                         kButton[press->detail];
       pending.cursor = Position{press->root_x, press->root_y};
-      window->handler->windowMouseDown(Position{press->event_x, press->event_y});
+      window->handler->windowMouseDown(Position{press->event_x, press->event_y},
+                                       kButton[press->detail]);
       pendingPress().pending = false;
       return;
     }
