@@ -491,6 +491,49 @@ TEST_F(Plugin, ProcessReplacingIgnoresBlocksItCannotTake) {
   }
 }
 
+TEST_F(Plugin, ProcessReplacingTakesTheLongestBlockWhole) {
+  // A sentinel no processed sample can equal: every frame of the block must be written.
+  Buffers buffers(65536, 0.25f, 123.0f);
+  fx->processReplacing(buffers.inputs, buffers.outputs, 65535);
+  for (const auto& channel : buffers.outputs) {
+    for (size_t i = 0; i < 65535; ++i) ASSERT_NE(channel[i], 123.0f) << "frame " << i;
+    EXPECT_EQ(channel[65535], 123.0f);  // the frame past the block is left alone
+  }
+  // One frame more is refused whole (ProcessReplacingIgnoresBlocksItCannotTake).
+}
+
+// A block of noise, then silence: whether the crossover still rings with the noise shows
+// whether its filters were cleared in between.
+std::vector<float> silenceAfterNoise(Instance& fx, bool askForATextInBetween) {
+  Buffers noise(256, 0.0f, 0.0f);
+  uint32_t seed = 12345;
+  for (auto& channel : noise.inputs) {
+    for (float& sample : channel) {
+      seed = seed * 1664525u + 1013904223u;
+      sample = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+    }
+  }
+  fx.processReplacing(noise.inputs, noise.outputs, 256);
+  if (askForATextInBetween) fx.parameterDisplay(0);
+  Buffers silence(4096, 0.0f, 1.0f);
+  fx.processReplacing(silence.inputs, silence.outputs, 4096);
+  return silence.outputs[0];
+}
+
+TEST_F(Plugin, FirstDisplayRequestAfterConstructionReloadsAndClearsTheCrossover) {
+  // A new instance reloads its kernels at its first update after construction, so that the
+  // host's rate reaches them; a display request is such an update.
+  const std::vector<float> cleared = silenceAfterNoise(*fx, true);
+  for (size_t i = 0; i < cleared.size(); ++i) ASSERT_EQ(cleared[i], 0.0f) << "frame " << i;
+  // Without the request the noise still comes out of the crossover and lookahead delay.
+  std::unique_ptr<Instance> other = host.openInstance();
+  ASSERT_NE(other, nullptr);
+  const std::vector<float> ringing = silenceAfterNoise(*other, false);
+  size_t nonzero = 0;
+  for (float sample : ringing) nonzero += sample != 0.0f ? 1 : 0;
+  EXPECT_GT(nonzero, 100u);
+}
+
 TEST_F(Plugin, MissingAudioBuffersAreIgnored) {
   AEffect* e = fx->effect();
   e->process(e, nullptr, nullptr, 16);
