@@ -41,11 +41,11 @@ int32_t ratioTenths(float v);            // RatioSteps entry: 10 (1:1) .. 500 (i
 
 // --- Typed texts back to values (0..1) ---------------------------------------------------------
 //
-// Numbers are read as sign, digits, at most one decimal point and more digits; reading stops at
-// the first other character, and a text that does not start with a number reads as 0. The point
-// counts only within the first 8 characters. Digits beyond the readout's resolution are cut
-// toward zero. The resulting value always selects the step that was typed (or the nearest one
-// that exists).
+// Reading is forgiving, since a user types into a six-character box: an optional sign, digits
+// and one decimal point, up to the first character that fits none of these (so "12 dB" is 12);
+// a text with no number in front counts as 0, and a point further in than the eighth character
+// is ignored. Precision finer than the readout shows is cut off toward zero. Whatever was typed,
+// the value returned selects the typed step, or the nearest step there is.
 
 // A whole number of milliseconds.
 float lookaheadFromText(const char* text);

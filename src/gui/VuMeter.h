@@ -3,7 +3,8 @@
 // the dark picture beyond it. So that the bar reads like a meter instead of flickering with
 // every block's peak, it may drop by at most the fall step per drawing; it rises at once.
 //
-// Style bit 0 set: horizontal, growing from the left; clear: vertical, growing from the bottom.
+// A bar lies on its side and fills rightwards when style bit 0 is set; otherwise it stands up and
+// fills from the bottom.
 // Display only. User-interface thread.
 #pragma once
 
