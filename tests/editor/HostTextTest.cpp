@@ -136,18 +136,17 @@ class HostText : public testing::OpenEditor {
             << v;
         break;
       }
-      case TextRule::Attack: {
-        ASSERT_EQ(scaled(bandReadout(index), 10.0), n) << v;  // ms against 0.1 ms
-        const SmoothingPair pair = index >= ExpAttackLF ? c.band[band].expAttack
-                                                        : c.band[band].compAttack;
-        ASSERT_EQ(pair.keep, mapping::smoothingPair(n * 0.1, 44100).keep) << v;
-        break;
-      }
+      case TextRule::Attack:
       case TextRule::Release: {
-        ASSERT_EQ(scaled(bandReadout(index), 100.0), n) << v;  // s against 10 ms
-        const SmoothingPair pair = index >= ExpReleaseLF ? c.band[band].expRelease
-                                                         : c.band[band].compRelease;
-        ASSERT_EQ(pair.keep, mapping::smoothingPair(n * 10.0, 44100).keep) << v;
+        // The readouts show attack in ms and release in s; the host 0.1 ms and 10 ms units.
+        const bool attack = info.rule == TextRule::Attack;
+        ASSERT_EQ(scaled(bandReadout(index), attack ? 10.0 : 100.0), n) << v;
+        const bool expander = index >= (attack ? ExpAttackLF : ExpReleaseLF);
+        const BandCoefficients& coefficients = c.band[band];
+        const SmoothingPair pair =
+            attack ? (expander ? coefficients.expAttack : coefficients.compAttack)
+                   : (expander ? coefficients.expRelease : coefficients.compRelease);
+        ASSERT_EQ(pair.keep, mapping::smoothingPair(n * (attack ? 0.1 : 10.0), 44100).keep) << v;
         break;
       }
       case TextRule::Gain: {
