@@ -16,6 +16,7 @@
 #include "gui/OptionMenu.h"
 #include "gui/TextEdit.h"
 #include "gui/VuMeter.h"
+#include "params/ParameterSteps.h"
 #include "params/StepTables.h"
 #include "platform/Platform.h"
 #include "shell/AudioEffect.h"
@@ -35,8 +36,8 @@ constexpr std::size_t kReadoutCharacters = 6;
 // Idle passes closer together than this (ms) leave the meters alone.
 constexpr uint32_t kMeterRefreshInterval = 5;
 // Menu entries and the values they stand for.
-constexpr int32_t kLastSlopeStep = 3;           // 6, 12, 18, 24 dB per octave
-constexpr int32_t kLastFrequencyStep = 10;      // each split point has 11 frequencies
+constexpr int32_t kLastSlopeStep = steps::kLastSlope;
+constexpr int32_t kLastFrequencyStep = steps::kLastFrequency;
 constexpr float kPerSlopeStep = 0.33333334f;    // 1/3
 constexpr float kPerFrequencyStep = 0.1f;       // 1/10
 constexpr int32_t kSplitPoints = 3;
@@ -258,7 +259,7 @@ bool KestraneEditor::createControl(const ControlItem& item) {
           std::snprintf(entry, sizeof entry, "%d dB", 6 * (step + 1));
           if (!menu->addEntry(entry)) return false;
         }
-        menu->setCurrent(readout::nearestStep(value(item.tag), kLastSlopeStep), true);
+        menu->setCurrent(steps::slope(value(item.tag)), true);
       }
       break;
     }
@@ -378,7 +379,7 @@ void KestraneEditor::showParameter(int32_t index) {
   if (index >= Fir1Slope && index <= Fir3Slope) {
     // The nearest slope, as the engine selects it.
     if (OptionMenu* menu = slopeMenus[index - Fir1Slope]) {
-      menu->setCurrent(readout::nearestStep(value(index), kLastSlopeStep), true);
+      menu->setCurrent(steps::slope(value(index)), true);
     }
   } else if (index >= Fir1Freq && index <= Fir3Freq) {
     // Each menu's list depends on the neighbouring split points: rebuild all three.
@@ -409,7 +410,7 @@ void KestraneEditor::showParameter(int32_t index) {
     }
   } else if (index == DisplayMode) {
     // Only a value of 1 selects the expander page.
-    page = value(index) >= 1.0f ? 1 : 0;
+    page = steps::page(value(index));
     showPage();
   }
 }
@@ -498,16 +499,16 @@ void KestraneEditor::showPage() {
 }
 
 void KestraneEditor::fillCrossoverMenus() {
-  int32_t steps[kSplitPoints];
+  int32_t chosen[kSplitPoints];
   for (int32_t k = 0; k < kSplitPoints; ++k) {
-    steps[k] = readout::nearestStep(value(Fir1Freq + k), kLastFrequencyStep);
+    chosen[k] = steps::frequency(value(Fir1Freq + k));
   }
   // Split point k may range between its neighbours' steps; its own step is always listed, even
   // when a host has set the three out of order.
-  const int32_t first[kSplitPoints] = {0, std::min(steps[0], steps[1]),
-                                       std::min(steps[1], steps[2])};
-  const int32_t last[kSplitPoints] = {std::max(steps[0], steps[1]),
-                                      std::max(steps[1], steps[2]), kLastFrequencyStep};
+  const int32_t first[kSplitPoints] = {0, std::min(chosen[0], chosen[1]),
+                                       std::min(chosen[1], chosen[2])};
+  const int32_t last[kSplitPoints] = {std::max(chosen[0], chosen[1]),
+                                      std::max(chosen[1], chosen[2]), kLastFrequencyStep};
   for (int32_t k = 0; k < kSplitPoints; ++k) {
     frequencyMenuFirstStep[k] = first[k];
     OptionMenu* menu = frequencyMenus[k];
@@ -519,7 +520,7 @@ void KestraneEditor::fillCrossoverMenus() {
       std::snprintf(entry, sizeof entry, "%d Hz", CrossoverFreqSteps[step + k]);
       menu->addEntry(entry);
     }
-    menu->setCurrent(steps[k] - first[k], true);
+    menu->setCurrent(chosen[k] - first[k], true);
   }
 }
 

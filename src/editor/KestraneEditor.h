@@ -10,8 +10,8 @@
 //   - a user edit reaches valueChanged, which turns it into a parameter change reported to the
 //     host (setParameterAutomated);
 //   - idle refreshes the meters from the slots the engine fills at the end of every audio block.
-// While Shift is held, an edit of one band's knob or readout moves the same control of the other
-// three bands by the same amount (the band link).
+// Shift links the bands (the band link): with it held, editing one band's knob or readout drags
+// the other three bands' same control along by as much.
 //
 // Threads. open, close, idle and valueChanged run on the host's user-interface thread (the
 // thread that opened the editor). setParameter may arrive on any thread; on another thread it

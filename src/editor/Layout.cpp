@@ -5,7 +5,7 @@
 
 namespace kestrane::layout {
 
-const BitmapSpec kBitmaps[kBitmapCount] = {
+const BitmapEntry kBitmaps[kBitmapCount] = {
     {BackgroundBitmap, 640, 489, 1, "103-background.bmp", "background of the whole editor"},
     {CompressorKnobBitmap, 44, 1258, 37, "106-compressor-knob.bmp",
      "band knobs on the compressor page"},
@@ -29,8 +29,8 @@ const BitmapSpec kBitmaps[kBitmapCount] = {
      "compressor-page button"},
 };
 
-const BitmapSpec* findBitmap(int id) {
-  for (const BitmapSpec& bitmap : kBitmaps) {
+const BitmapEntry* findBitmap(int id) {
+  for (const BitmapEntry& bitmap : kBitmaps) {
     if (bitmap.id == id) return &bitmap;
   }
   return nullptr;

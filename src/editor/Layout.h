@@ -42,7 +42,7 @@ enum BitmapId : int {
   CompressorPageButtonBitmap = 130,
 };
 
-struct BitmapSpec {
+struct BitmapEntry {
   int id;
   int width;
   int height;      // the whole image; frames are stacked vertically
@@ -53,9 +53,9 @@ struct BitmapSpec {
 };
 
 constexpr std::size_t kBitmapCount = 16;
-extern const BitmapSpec kBitmaps[kBitmapCount];
+extern const BitmapEntry kBitmaps[kBitmapCount];
 // The entry for an id, or null.
-const BitmapSpec* findBitmap(int id);
+const BitmapEntry* findBitmap(int id);
 
 // ---------------------------------------------------------------------------------------------
 // Controls

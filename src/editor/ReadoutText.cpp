@@ -5,22 +5,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "params/ParameterSteps.h"
 #include "params/StepTables.h"
+#include "params/TextTools.h"
 
 namespace kestrane::readout {
 
 namespace {
 
-// Table steps the readouts use: the ratio table whole (its last entry is the infinite ratio),
-// the attack and release tables up to the last step a value inside 0..1 selects.
-constexpr int32_t kLastRatioStep = 36;
-constexpr int32_t kLastAttackStep = 97;
-constexpr int32_t kLastReleaseStep = 62;
-constexpr int32_t kGainSteps = 501;     // step 251 is 0 dB; steps are tenths of a dB
-constexpr int32_t kGainZeroStep = 251;
-constexpr int32_t kCompressorThresholdSteps = 40;  // whole dB below full scale
-constexpr int32_t kExpanderThresholdSteps = 51;    // the lowest step turns the expander off
-constexpr int32_t kLookaheadSteps = 100;           // whole milliseconds
+// The steps are those of every other reading of a value (ParameterSteps.h).
+constexpr int32_t kLastRatioStep = steps::kLastRatio;  // its last entry is the infinite ratio
+constexpr int32_t kLastAttackStep = steps::kLastAttack;
+constexpr int32_t kLastReleaseStep = steps::kLastRelease;
+constexpr int32_t kGainZeroStep = steps::kGainUnityStep;
+constexpr int32_t kCompressorThresholdSteps = steps::kCompThreshSteps;
+constexpr int32_t kExpanderThresholdSteps = steps::kExpThreshSteps;
+constexpr int32_t kLookaheadSteps = steps::kLookaheadSteps;
 
 // The single-precision reciprocals that turn a step back into a value.
 constexpr float kPerGainStep = 0.001996008f;  // 1/501
@@ -36,12 +36,6 @@ constexpr std::ptrdiff_t kPointSearchLength = 8;
 // Whole numbers are limited to this magnitude while they are read (they are clamped far below
 // it afterwards), so that no digit string can overflow.
 constexpr long long kReadLimit = 1000000000LL;
-
-int32_t clampStep(double x, int32_t last) {
-  if (!(x > 0.0)) return 0;  // also NaN
-  if (x >= last) return last;
-  return static_cast<int32_t>(x);
-}
 
 long long clampTo(long long x, long long low, long long high) {
   return x < low ? low : (x > high ? high : x);
@@ -130,38 +124,24 @@ void write(char* text, const char* format, int a, int b) {
 
 }  // namespace
 
-int32_t nearestStep(float v, int32_t last) {
-  return clampStep(static_cast<double>(v) * last + 0.5, last);
-}
-
-int32_t stepAtOrBelow(float v, int32_t last) {
-  return clampStep(static_cast<double>(v) * last, last);
-}
-
 // --- Texts -------------------------------------------------------------------------------------
 
-void lookaheadText(float v, char* text) { write(text, "%d", stepAtOrBelow(v, kLookaheadSteps)); }
+void lookaheadText(float v, char* text) { write(text, "%d", steps::lookaheadMs(v)); }
 
 void gainText(float v, char* text) {
-  const int32_t g = nearestStep(v, kGainSteps);
+  const int32_t g = steps::gain(v);
   if (g == 0) {
     std::snprintf(text, kTextBytes, "-inf");
     return;
   }
-  const int32_t d = g - kGainZeroStep;  // tenths of a dB
-  const int32_t magnitude = d < 0 ? -d : d;
-  write(text, d < 0 ? "-%d.%d" : "%d.%d", magnitude / 10, magnitude % 10);
+  tenths2string(g - kGainZeroStep, text);  // tenths of a dB
 }
 
-int32_t compressorThresholdDb(float v) {
-  return stepAtOrBelow(v, kCompressorThresholdSteps) - kCompressorThresholdSteps;
-}
+int32_t compressorThresholdDb(float v) { return steps::compThreshDb(v); }
 
-int32_t expanderThresholdDb(float v) {
-  return stepAtOrBelow(v, kExpanderThresholdSteps) - kExpanderThresholdSteps;
-}
+int32_t expanderThresholdDb(float v) { return steps::expThreshDb(v); }
 
-int32_t ratioTenths(float v) { return RatioSteps[nearestStep(v, kLastRatioStep)]; }
+int32_t ratioTenths(float v) { return RatioSteps[steps::ratio(v)]; }
 
 void compressorThresholdText(float v, char* text) { write(text, "%d", compressorThresholdDb(v)); }
 
@@ -187,7 +167,7 @@ void ratioText(float v, bool expanderPage, char* text) {
 }
 
 void attackText(float v, char* text) {
-  const int32_t a = AttackSteps[nearestStep(v, kLastAttackStep)];  // tenths of a millisecond
+  const int32_t a = AttackSteps[steps::attack(v)];  // tenths of a millisecond
   if (a / 10 > 9) {
     write(text, "%d", a / 10);
   } else {
@@ -196,7 +176,7 @@ void attackText(float v, char* text) {
 }
 
 void releaseText(float v, char* text) {
-  const int32_t s = ReleaseSteps[nearestStep(v, kLastReleaseStep)];  // hundredths of a second
+  const int32_t s = ReleaseSteps[steps::release(v)];  // hundredths of a second
   write(text, "%d.%02d", s / 100, s % 100);
 }
 

@@ -1,12 +1,10 @@
 // The editor's readouts as text: what each readout shows for a normalised parameter value, and
 // which value a text typed into a readout stands for. Also the step a value selects, shared with
-// the curve views and the crossover menus. Pure functions of their arguments; any thread.
+// the curve views. Pure functions of their arguments; any thread.
 //
-// Steps are computed exactly as the engine computes them (the product formed in double
-// precision from the stored float, clamped to the table), so a readout always names the step
-// the audio runs with:
-//   - thresholds and the lookahead take the step at or below the product (truncation);
-//   - every other quantity (gains, ratios, times, crossover steps) the nearest step, halves up.
+// The step a value selects comes from ParameterSteps.h, the reading the engine and the host's
+// texts use too, so a readout always names the step the audio runs with: thresholds and the
+// lookahead take the step at or below the product, every other quantity the nearest step.
 // A value outside 0..1, or NaN, reads as the nearest end of the range.
 #pragma once
 
@@ -17,11 +15,6 @@ namespace kestrane::readout {
 
 // Texts are short: every text below fits this many bytes with its terminator.
 constexpr std::size_t kTextBytes = 16;
-
-// The nearest of the steps 0..last for v (round(v x last), halves up).
-int32_t nearestStep(float v, int32_t last);
-// The step at or below v x last, limited to 0..last.
-int32_t stepAtOrBelow(float v, int32_t last);
 
 // --- Values as the readouts show them ----------------------------------------------------------
 
@@ -48,11 +41,11 @@ int32_t ratioTenths(float v);            // RatioSteps entry: 10 (1:1) .. 500 (i
 
 // --- Typed texts back to values (0..1) ---------------------------------------------------------
 //
-// Numbers are read as sign, digits, at most one decimal point and more digits; reading stops at
-// the first other character, and a text that does not start with a number reads as 0. The point
-// counts only within the first 8 characters. Digits beyond the readout's resolution are cut
-// toward zero. The resulting value always selects the step that was typed (or the nearest one
-// that exists).
+// Reading is forgiving, since a user types into a six-character box: an optional sign, digits
+// and one decimal point, up to the first character that fits none of these (so "12 dB" is 12);
+// a text with no number in front counts as 0, and a point further in than the eighth character
+// is ignored. Precision finer than the readout shows is cut off toward zero. Whatever was typed,
+// the value returned selects the typed step, or the nearest step there is.
 
 // A whole number of milliseconds.
 float lookaheadFromText(const char* text);

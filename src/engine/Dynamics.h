@@ -1,9 +1,12 @@
-// One band's level detector, gain computer and gain smoother.
+// What turns one band's signal into the gain applied to it, in three stages.
 //
-// The detector is a stereo-linked peak detector with hold and exponential release, evaluated
-// once per 4-sample step; the gain computer works on log2 levels with hard knees and picks, by
-// the direction the gain has to move, one of the band's four time-constant pairs; the smoother
-// is a one-pole filter that runs every sample. All of it runs on the audio thread, in Q23.
+// The detector follows the louder of the two channels, so both are turned down together and the
+// stereo image stays put; it holds a peak for a moment and then lets it go exponentially, and it
+// looks only once every four samples, which is plenty for a control signal. The gain computer
+// compares that level with the thresholds in octaves (log2), where applying a ratio is a single
+// multiplication, and chooses attack or release from whether the gain has to fall or rise. The
+// smoother eases the applied gain towards the target one sample at a time, so that a jump of
+// the target never reaches the audio as a click. Audio thread; Q23 throughout.
 #pragma once
 
 #include <array>

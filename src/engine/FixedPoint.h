@@ -1,12 +1,14 @@
-// The engine's number formats and the three multiplications everything on the audio path uses.
+// How the engine holds its numbers, and the few products its audio path is built from.
 //
-// Q23: a signed 32-bit integer with 23 fractional bits; 8388608 (0x800000) is 1.0 and full-scale
-// audio is +-8388608. Samples, band signals, gains and one-pole coefficients are Q23.
-// log2 Q23: a base-2 logarithm of a Q23 magnitude, itself held as Q23; 0 is full scale and
-// -8388608 one octave (-6.02 dB) below it.
+// Q23 reads a signed 32-bit integer as value / 2^23, so 8388608 (0x800000) stands for 1.0: a
+// float sample at full scale becomes +-8388608, leaving room for 256 times that before the
+// integer runs out. Samples, band signals, gains and smoother weights are all held this way.
+// Levels are held as log2 Q23 instead, the distance from full scale in octaves times 2^23 (0 at
+// full scale, -8388608 6.02 dB below), because in octaves a ratio is a plain multiplication.
 //
-// There is no saturation anywhere: sums are two's-complement 32-bit sums and every product is a
-// 32 x 32 -> 64-bit product from which one 32-bit slice is kept (bits above it are discarded).
+// Nothing saturates: sums wrap as two's-complement hardware does, and each product is formed
+// in 64 bits and one 32-bit slice of it kept. That keeps every result the same bits on every
+// compiler and instruction set, which the vector paths and the golden tests rely on.
 // All functions here are pure and may run on any thread.
 #pragma once
 

@@ -1,10 +1,11 @@
-// The meter slots: the readings that the audio thread leaves for the editor's meters.
+// Where the audio thread leaves its meter readings for the editor to pick up.
 //
-// The engine writes them at the end of every processed block (audio thread); the editor's
-// idle reads, decays and clears them (user-interface thread). There is no lock: every slot
-// is one float, byte or 32-bit word, written and read whole. The slots are relaxed atomics
-// so that this hand-over is well defined in C++; on x86 a relaxed load or store of these
-// types is a plain move.
+// The two sides never wait for each other. The engine stores its readings when a block ends,
+// on the audio thread; the editor's idle picks them up, lets the bars fall and clears the
+// flags, on the user-interface thread. Each value fits one machine word and is stored and
+// loaded in one piece, so a reader sees the old reading or the new one, never a torn mix;
+// relaxed atomics tell the compiler exactly that, and on x86 they cost no more than plain
+// moves.
 //
 // The editor owns the slots; the engine only holds a pointer to them (Engine::attachMeters).
 #pragma once
@@ -45,8 +46,9 @@ inline constexpr MeterLevel bandOutLevel(int32_t band) {
 inline constexpr int32_t gainReductionSlot(int32_t band) { return kNumBands - 1 - band; }
 
 struct MeterSlots {
-  // Meter scale: 1 + 0.15 * log2(reading / full scale); 1.0 lights the whole bar, 0 is reached
-  // at about -40 dB, the table floor reads -1.25.
+  // The block's peak on the bars' scale, 1 + 0.15 * log2(peak / full scale): a full bar at
+  // full scale and 0.15 of it less per octave, so the bar is empty some 40 dB down (the level
+  // table's floor gives -1.25).
   std::atomic<float> level[kNumLevelSlots];
   // The band's largest gain of the block on the same scale: 1.0 is no reduction; never below
   // -0.1. Indexed by gainReductionSlot (HF first).

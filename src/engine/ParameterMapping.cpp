@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "params/ParameterSteps.h"
 #include "params/StepTables.h"
 
 namespace kestrane {
@@ -42,30 +43,10 @@ int32_t makeupGainForStep(int32_t g) {
 
 }  // namespace mapping
 
-namespace {
-
-using mapping::truncToInt32;
-
-// trunc(x) as a table index, clamped to 0..last. Values above 1.0 or below 0.0 would index
-// past a table; NaN reads as 0.
-int32_t stepIndex(double x, int32_t last) {
-  if (!(x >= 0.0)) return 0;
-  if (x >= last) return last;
-  return static_cast<int32_t>(x);
-}
-
-template <typename Table>
-int32_t lastIndex(const Table& table) {
-  return static_cast<int32_t>(table.size()) - 1;
-}
-
-// A switch or band enable counts as on unless it is exactly 0.0.
-bool isOn(float v) { return v != 0.0f; }
-
-}  // namespace
-
 EngineCoefficients mapParameters(const float* recordValues, int32_t sampleRate) {
-  auto value = [recordValues](int32_t id) -> double { return recordValues[recordSlot(id)]; };
+  using mapping::truncToInt32;
+  // Every step below is read by the same rules as the host's texts and the editor's readouts.
+  auto value = [recordValues](int32_t id) -> float { return recordValues[recordSlot(id)]; };
   const double fs = sampleRate;
   const double thresholdScale = 8388608.0 * kDbToLog2;  // log2 Q23 units per dB
 
@@ -81,21 +62,21 @@ EngineCoefficients mapParameters(const float* recordValues, int32_t sampleRate) 
 
   // Crossover selection. Slopes and frequencies round to the nearest step.
   for (int32_t k = 0; k < 3; ++k) {
-    c.kernels.slopeIndex[k] = stepIndex(3.0 * value(Fir1Slope + k) + 0.5, 3);
-    c.kernels.freqIndex[k] = stepIndex(10.0 * value(Fir1Freq + k) + 0.5, 10);
+    c.kernels.slopeIndex[k] = steps::slope(value(Fir1Slope + k));
+    c.kernels.freqIndex[k] = steps::frequency(value(Fir1Freq + k));
   }
 
   // Per band: the enable switch, then makeup gain and the two thresholds. Thresholds truncate
   // the plain product, so a value a hair below a step reads as the step below.
   for (int32_t b = 0; b < kNumBands; ++b) {
     BandCoefficients& band = c.band[b];
-    if (isOn(recordValues[recordSlot(EnableLF + b)])) {
-      const int32_t g = stepIndex(501.0 * value(GainLF + b) + 0.5, 501);
-      band.makeupGain = mapping::makeupGainForStep(g);
-      const int32_t compDb = stepIndex(40.0 * value(CompThreshLF + b), 40) - 40;
+    if (steps::switchOn(value(EnableLF + b))) {
+      band.makeupGain = mapping::makeupGainForStep(steps::gain(value(GainLF + b)));
+      const int32_t compDb = steps::compThreshDb(value(CompThreshLF + b));
       band.compThresh = truncToInt32(compDb * thresholdScale);
-      const int32_t expDb = stepIndex(51.0 * value(ExpThreshLF + b), 51) - 51;
-      band.expThresh = expDb == -51 ? kExpanderOff : truncToInt32(thresholdScale * expDb);
+      const int32_t expDb = steps::expThreshDb(value(ExpThreshLF + b));
+      band.expThresh =
+          expDb == steps::kExpanderOffDb ? kExpanderOff : truncToInt32(thresholdScale * expDb);
     } else {
       // A disabled band passes at unity: no makeup, a compressor threshold above every
       // detected level (at most -369) and an expander threshold below every one.
@@ -105,16 +86,13 @@ EngineCoefficients mapParameters(const float* recordValues, int32_t sampleRate) 
     }
   }
 
-  auto ratioStep = [&](int32_t id) {
-    return RatioSteps[stepIndex(36.0 * value(id) + 0.5, lastIndex(RatioSteps))];
-  };
+  auto ratioStep = [&](int32_t id) { return RatioSteps[steps::ratio(value(id))]; };
   auto attackPair = [&](int32_t id) {
-    const double ms = AttackSteps[stepIndex(97.0 * value(id) + 0.5, lastIndex(AttackSteps))] * 0.1;
+    const double ms = AttackSteps[steps::attack(value(id))] * 0.1;
     return mapping::smoothingPair(ms, sampleRate);
   };
   auto releasePair = [&](int32_t id) {
-    const double ms =
-        ReleaseSteps[stepIndex(62.0 * value(id) + 0.5, lastIndex(ReleaseSteps))] * 10.0;
+    const double ms = ReleaseSteps[steps::release(value(id))] * 10.0;
     return mapping::smoothingPair(ms, sampleRate);
   };
 
@@ -133,8 +111,8 @@ EngineCoefficients mapParameters(const float* recordValues, int32_t sampleRate) 
   for (int32_t b = 0; b < kNumBands; ++b) c.band[b].compRelease = releasePair(CompReleaseLF + b);
 
   // Lookahead: whole milliseconds, truncated like the thresholds.
-  if (isOn(recordValues[recordSlot(EnableLookahead)])) {
-    const int32_t ms = stepIndex(100.0 * value(Lookahead), 100);
+  if (steps::switchOn(value(EnableLookahead))) {
+    const int32_t ms = steps::lookaheadMs(value(Lookahead));
     const int32_t samples = truncToInt32(fs * (ms * 0.001));
     c.lookaheadSamples = samples < 0                      ? 0
                          : samples > kMaxLookaheadSamples ? kMaxLookaheadSamples

@@ -70,9 +70,10 @@ struct EngineCoefficients {
 inline constexpr double kDbToLog2 = 0.16609640474436813;  // 0.05 / log10(2)
 
 // The full update: every coefficient from the 49 values in record order (recordSlot) and the
-// engine's sample rate in Hz. Values outside 0..1 are accepted: every index is clamped to its
-// table, and every conversion to an integer saturates, so no value can produce an undefined
-// result.
+// engine's sample rate in Hz. Every step is read as ParameterSteps.h reads it, the reading the
+// host's texts and the editor name too. Values outside 0..1 are accepted: they read as the
+// nearest end of their range, and every conversion to an integer saturates, so no value can
+// produce an undefined result.
 EngineCoefficients mapParameters(const float* recordValues, int32_t sampleRate);
 
 // The pieces of the mapping that the tests and the editor's texts name on their own.

@@ -122,19 +122,22 @@ void Bitmap::drawTransparent(DrawContext* context, const Rect& rect, const Point
     const Point& shift = context->getOffset();
     const int32_t x = rect.left + shift.h;
     const int32_t y = rect.top + shift.v;
-    // 1. Keep the image. 2. The inverted mask.
+    // The classic transparent blit with raster operations alone: cut the key-coloured holes
+    // out of a copy of the destination, cut everything else out of the image, and OR the two.
+    // The image itself is blacked out on the way and restored from a copy at the end.
     platform::blit(saveSurface.get(), 0, 0, w, h, imageSurface.get(), 0, 0, RasterOp::SrcCopy);
     platform::blit(inverseSurface.get(), 0, 0, w, h, maskSurface.get(), 0, 0, RasterOp::NotSrcCopy);
-    // 3. What the whole bitmap would cover on the destination.
+    // The destination under the whole bitmap, not only under the part drawn, so that the
+    // mask's pixels line up with it.
     platform::blit(workSurface.get(), 0, 0, w, h, destination, x - offset.h, y - offset.v,
                    RasterOp::SrcCopy);
-    // 4. The destination survives where the image has the key colour.
+    // Holes: the mask is 1 where the image is key-coloured, so the background stays there.
     platform::blit(workSurface.get(), 0, 0, w, h, maskSurface.get(), 0, 0, RasterOp::SrcAnd);
-    // 5. The image survives where it has not.
+    // The image's own pixels, black where it is key-coloured.
     platform::blit(imageSurface.get(), 0, 0, w, h, inverseSurface.get(), 0, 0, RasterOp::SrcAnd);
-    // 6. Together.
+    // Black ORed with anything is that thing: each pixel comes from exactly one of the two.
     platform::blit(workSurface.get(), 0, 0, w, h, imageSurface.get(), 0, 0, RasterOp::SrcPaint);
-    // 7. The requested part onto the destination. 8. The image as it was.
+    // Only the requested part goes back onto the destination; then the image is whole again.
     platform::blit(destination, x, y, rect.width(), rect.height(), workSurface.get(), offset.h,
                    offset.v, RasterOp::SrcCopy);
     platform::blit(imageSurface.get(), 0, 0, w, h, saveSurface.get(), 0, 0, RasterOp::SrcCopy);

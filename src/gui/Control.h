@@ -1,4 +1,5 @@
-// Control: a view that holds a normalised value and reports user changes to its listener.
+// Control: a view with a value from 0 to 1 (by default) that tells its listener when the user
+// changes it.
 //
 // The editor pushes parameter values in with setValue; a user gesture (a click, a drag, typed
 // text, a menu choice) changes the value inside the control's mouse handling, which then calls

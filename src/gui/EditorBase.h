@@ -25,7 +25,7 @@ class EditorBase : public AEffEditor {
   explicit EditorBase(AudioEffect* effect);
   ~EditorBase() override;
 
-  // --- Slots 1 to 10 ---------------------------------------------------------------------------
+  // --- What the host asks of the editor (the effect's editor opcodes) -------------------------
   // Points *rect at the editor rectangle; answers 1.
   int32_t getRect(ERect** rect) override;
   // Posts an update and stores the host's window; the subclass builds the frame. Answers 0.
@@ -37,7 +37,7 @@ class EditorBase : public AEffEditor {
   int32_t setKnobMode(int32_t mode) override;
   bool onWheel(float distance) override;
 
-  // --- Slots 11 to 13 --------------------------------------------------------------------------
+  // --- Added by the toolkit, for the effect and the controls ----------------------------------
   // A parameter changed (index 0..48, or one of the editor's own tags); posts an update here.
   virtual void setParameter(int32_t index, float value);
   // Redraws the whole frame.

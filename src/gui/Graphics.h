@@ -1,6 +1,6 @@
-// The toolkit's small value types: points, rectangles and colours, the colour constants, the
-// mouse-button state bits and the font table. Coordinates are integer pixels in the frame's
-// client area, origin top left, y growing downwards.
+// Small value types every part of the toolkit passes around: points, rectangles, colours (with
+// the named ones), mouse-button bits and fonts. Positions are whole pixels measured from the
+// top left corner of the editor's window, with y counting down the screen.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // View: the reference-counted base of every visual element. A view occupies a rectangle of the
 // frame, draws itself into a DrawContext, may react to the mouse, and is owned by the frame
-// once added. Its virtual operations stand in a fixed slot order; subclasses override them and
-// add slots after them, never between them.
+// once added. Subclasses override its virtual operations and declare their own after them,
+// never in between, so every class down the hierarchy keeps the same virtual-table order.
 //
 // Everything runs on the host's user-interface thread.
 #pragma once
@@ -22,7 +22,7 @@ class View {
   View(const View&) = delete;
   View& operator=(const View&) = delete;
 
-  // --- Slots, in order -------------------------------------------------------------------------
+  // --- The virtual operations; subclasses add theirs after these ------------------------------
   virtual ~View();
   virtual void draw(DrawContext* context);
   // A mouse button went down at where (frame coordinates); drags are tracked in here.
@@ -54,7 +54,7 @@ class View {
   virtual void retain();
   virtual int32_t getRefCount();
 
-  // --- Outside the slot table ------------------------------------------------------------------
+  // --- Added late, for the edit fields -------------------------------------------------------
   // An open edit field inside the frame's window asks for its colours (text and background on
   // editSurface, the brush answered for its background). Only a view that opens an edit field
   // answers; the frame asks its focus view.

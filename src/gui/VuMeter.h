@@ -1,9 +1,10 @@
-// VuMeter: a bar of LEDs drawn from two bitmaps of the bar's size, one lit and one unlit. The
-// value (min..max) lights a number of LEDs rounded to the nearest; the rest shows unlit. A bar
-// never falls by more than the fall step per drawing, so it decays smoothly however often new
-// values arrive.
+// VuMeter: a bar of LEDs. The artwork gives the whole bar twice, every LED lit and every LED
+// dark; a drawing shows the lit picture up to the LED the value reaches (to the nearest LED) and
+// the dark picture beyond it. So that the bar reads like a meter instead of flickering with
+// every block's peak, it may drop by at most the fall step per drawing; it rises at once.
 //
-// Style bit 0 set: horizontal, growing from the left; clear: vertical, growing from the bottom.
+// A bar lies on its side and fills rightwards when style bit 0 is set; otherwise it stands up and
+// fills from the bottom.
 // Display only. User-interface thread.
 #pragma once
 

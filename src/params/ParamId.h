@@ -5,8 +5,8 @@
 
 namespace kestrane {
 
-// Host-facing parameter index, 0..48. Per-band groups follow the band order LF, LMF, HMF, HF,
-// so a per-band parameter is the group's first index plus the band.
+// The index a host uses for a parameter, 0..48. Every per-band quantity takes four neighbouring
+// indices, lowest band first, so code reaches band b's copy as the group's first index + b.
 enum ParamId : int32_t {
   Fir1Slope, Fir2Slope, Fir3Slope,
   Fir1Freq, Fir2Freq, Fir3Freq,

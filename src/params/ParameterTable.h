@@ -19,9 +19,10 @@ enum class TextRule : uint8_t {
   Attack,  // attack in 0.1 ms
   Release,  // release in 10 ms
   ExpThresh,  // expander threshold in dB, or "-inf"
-  Gain,  // makeup gain in dB, or "-inf"
+  Gain,  // makeup gain in dB to a tenth, or "-inf" where the band is muted
   Lookahead,  // lookahead time in ms
-  Switch,  // 0 or 1
+  Switch,  // 0 or 1, as the band or lookahead switch acts
+  Page,  // 0 or 1, the editor page the display mode selects
 };
 
 struct ParameterInfo {
@@ -87,7 +88,7 @@ inline constexpr std::array<ParameterInfo, kNumParams> ParameterTable = {{
     {EnableLMF, "EnableLMF", "Enable LMF ", "        ", TextRule::Switch, 0, 45, 1.0f},
     {EnableHMF, "EnableHMF", "Enable HMF ", "        ", TextRule::Switch, 0, 46, 1.0f},
     {EnableHF, "EnableHF", "Enable HF  ", "        ", TextRule::Switch, 0, 47, 1.0f},
-    {DisplayMode, "DisplayMode", "Disp.mode  ", "        ", TextRule::Switch, 0, 48, 0.0f},
+    {DisplayMode, "DisplayMode", "Disp.mode  ", "        ", TextRule::Page, 0, 48, 0.0f},
 }};
 
 namespace detail {

@@ -39,8 +39,8 @@ struct KestraneProgram {
   }
 };
 
-// The programs a new instance starts with: "Mastering", "Rock", "Dance", "Extreme",
-// "Instrumental", "Vocal", "Drum Loop", "Radio Voice", then eight empty programs.
+// What a new instance holds in its 16 program slots: the eight presets ("Mastering" first, which
+// it opens on) followed by eight "Empty" programs for the user's own settings.
 extern const std::array<KestraneProgram, kNumPrograms> FactoryPrograms;
 
 }  // namespace kestrane

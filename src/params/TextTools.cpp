@@ -18,6 +18,15 @@ void long2string(int32_t value, char* text) {
   std::memcpy(text, printed, std::strlen(printed) + 1);
 }
 
+void tenths2string(int32_t tenths, char* text) {
+  if (tenths > 999999 || tenths < -999999) {
+    std::memcpy(text, kHugeText, sizeof kHugeText);
+    return;
+  }
+  const int magnitude = tenths < 0 ? -tenths : tenths;
+  std::snprintf(text, 9, "%s%d.%d", tenths < 0 ? "-" : "", magnitude / 10, magnitude % 10);
+}
+
 void float2string(float value, char* text) {
   const double wide = value;
   if (std::isnan(wide) || (wide < 0.0 && -wide > 9999999.0) || wide > 99999999.0) {

@@ -23,7 +23,7 @@ class AEffEditor {
   AEffEditor(const AEffEditor&) = delete;
   AEffEditor& operator=(const AEffEditor&) = delete;
 
-  // Slots in this order.
+  // The operations the dispatcher calls on an editor; subclasses add theirs after these.
   virtual ~AEffEditor() = default;
   // Points *rect at the editor's rectangle and answers nonzero; the base has none.
   virtual int32_t getRect(ERect** rect) {

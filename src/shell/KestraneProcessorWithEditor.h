@@ -18,8 +18,8 @@ class KestraneProcessorWithEditor : public KestraneProcessor {
   explicit KestraneProcessorWithEditor(audioMasterCallback host);
   ~KestraneProcessorWithEditor() override;
 
-  // KestraneProcessor's setParameter, then the editor's setParameter with the same index
-  // and value when there is an editor.
+  // Stores the value and updates the engine as KestraneProcessor does, then lets an existing
+  // editor show the change on its controls.
   void setParameter(int32_t index, float value) override;
 
  protected:

@@ -132,6 +132,28 @@ TEST_F(CurvePixels, OneToOneRunsOnTheDiagonalAndARatioOfZeroDrawsAsOneToOne) {
   EXPECT_EQ(view->getCompressorRatio(), 0);
 }
 
+// Exact pixels of the expander segment, not within a pixel: a 1:1 expander continues the unity
+// diagonal x + y = 56 to the bottom edge, and a steeper one lights, in each row from its
+// threshold down, the one pixel nearest the ideal line (no row of these lines has a tie).
+TEST_F(CurvePixels, ExpanderSegmentLiesOnItsExactPixels) {
+  draw(20, 10, 30, 10);
+  for (int y = 42; y < 57; ++y) {
+    for (int x = 0; x < 57; ++x) {
+      EXPECT_EQ(isYellow(x, y), x + y == 56) << x << "," << y;
+    }
+  }
+  // 1:2 from the threshold point (14, 42) to where the output leaves the bottom, 5 dB further
+  // down the input: x = 56.5 - 1.4 x 35 = 7.5, truncated to 7, less the pixel the line
+  // leaves out at its end.
+  draw(20, 40, 30, 20);
+  for (int y = 42; y < 57; ++y) {
+    const int nearest = static_cast<int>(std::lround(14.0 - 8.0 * (y - 42) / 15.0));
+    for (int x = 0; x < 30; ++x) {
+      EXPECT_EQ(isYellow(x, y), x == nearest) << x << "," << y;
+    }
+  }
+}
+
 TEST_F(CurvePixels, NegativeInputsDrawAsTheirAbsoluteValues) {
   draw(20, 40, 30, 20);
   const std::vector<platform::ColorRef> positive = pixels;

@@ -1,6 +1,7 @@
-// The band link: while Shift is held, the user's edit of one band's knob or readout moves the
-// same control of the other three bands by the same amount from where they stood when Shift
-// went down, each stopping at 0 or 1 on its own.
+// Shift links the bands: a user who holds it and turns one band's knob (or types into its
+// readout) drags the other three bands' same control along by the same distance, counted from
+// where each stood when Shift was pressed, so their differences survive; a band that reaches
+// 0 or 1 stays there while the others go on.
 #include <gtest/gtest.h>
 
 #include "EditorTestSupport.h"

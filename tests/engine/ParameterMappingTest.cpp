@@ -177,8 +177,8 @@ TEST(ParameterMapping, OutOfRangeValuesClampToTheirTables) {
   EXPECT_EQ(c.band[BandLF].compThresh, 0);
   EXPECT_EQ(c.band[BandLF].makeupGain, 149172888);
   EXPECT_EQ(c.lookaheadSamples, 4410);
-  EXPECT_EQ(c.band[BandLF].compAttack.keep, mapping::smoothingPair(120.0, 44100).keep);
-  EXPECT_EQ(c.band[BandLF].compRelease.keep, mapping::smoothingPair(5200.0, 44100).keep);
+  EXPECT_EQ(c.band[BandLF].compAttack.keep, mapping::smoothingPair(100.0, 44100).keep);
+  EXPECT_EQ(c.band[BandLF].compRelease.keep, mapping::smoothingPair(5000.0, 44100).keep);
 
   for (float v : {-1.0f, nan, -inf, inf, 1e30f}) {
     Params p = allZeroBandsOn();

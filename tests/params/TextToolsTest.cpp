@@ -32,6 +32,16 @@ TEST(Long2String, HugeFromOneHundredMillionAndCutToEightCharacters) {
   EXPECT_EQ(textOf(long2string, std::numeric_limits<int32_t>::min()), "-2147483");
 }
 
+TEST(Tenths2String, OneDecimalWithTheSignOfTheWhole) {
+  EXPECT_EQ(textOf(tenths2string, 0), "0.0");
+  EXPECT_EQ(textOf(tenths2string, -5), "-0.5");  // the minus of a value above -1 is kept
+  EXPECT_EQ(textOf(tenths2string, 125), "12.5");
+  EXPECT_EQ(textOf(tenths2string, -250), "-25.0");
+  EXPECT_EQ(textOf(tenths2string, -999999), "-99999.9");
+  EXPECT_EQ(textOf(tenths2string, 1000000), " Huge!  ");
+  EXPECT_EQ(textOf(tenths2string, std::numeric_limits<int32_t>::min()), " Huge!  ");
+}
+
 TEST(Float2String, FillsEightCharactersAroundThePoint) {
   EXPECT_EQ(textOf(float2string, 1.5f), "1.500000");
   EXPECT_EQ(textOf(float2string, -3.25f), "-3.25000");

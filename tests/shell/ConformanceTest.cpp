@@ -277,7 +277,7 @@ const char* const kTextsAtOne[49] = {
     "   1000", "   1000", "   1000", "   1000", "    500", "    500", "    500", "    500",
     "      0", "      0", "      0", "      0", "    500", "    500", "    500", "    500",
     "   1000", "   1000", "   1000", "   1000", "    500", "    500", "    500", "    500",
-    "     25", "     25", "     25", "     25", "    100",
+    "   25.0", "   25.0", "   25.0", "   25.0", "    100",
     "      1", "      1", "      1", "      1", "      1", "      1"};
 
 TEST_F(Plugin, DisplayTextsAtTheRangeEnds) {
@@ -295,8 +295,9 @@ TEST_F(Plugin, DisplayTextsAtListedValues) {
     float value;
     const char* text;
   } rows[] = {
-      {0, 0.33333334f, "     12"}, {2, 0.6666667f, "     18"}, {5, 0.7f, "   2000"},
-      {38, 0.001996008f, "-inf"},   {41, 0.5808383f, "      3"}, {42, 0.01f, "      0"},
+      {0, 0.33333334f, "     12"}, {2, 0.6666666f, "     18"}, {5, 0.7f, "   3200"},
+      {38, 0.001996008f, "  -25.0"}, {41, 0.5808383f, "    4.0"}, {42, 0.01f, "      0"},
+      {39, 0.0009979f, "-inf"}, {40, 0.49f, "   -0.6"}, {44, 0.00005f, "      1"},
       {22, 0.019607844f, "    -50"}, {25, std::nextafter(0.019607844f, 0.0f), "-inf"},
   };
   for (const auto& row : rows) {
@@ -336,9 +337,12 @@ TEST_F(Plugin, OutOfRangeValuesShowTheNearestEnd) {
       fx->setParameter(i, v);
       EXPECT_EQ(fx->parameterDisplay(i), kTextsAtOne[i]) << i << " at " << v;
     }
+    // A switch acts for every value but 0, so it reads 1 below the range as well.
+    const bool isSwitch = i >= 43 && i <= 47;
     for (float v : {-0.5f, -inf, nan}) {
       fx->setParameter(i, v);
-      EXPECT_EQ(fx->parameterDisplay(i), kTextsAtZero[i]) << i << " at " << v;
+      EXPECT_EQ(fx->parameterDisplay(i), isSwitch ? kTextsAtOne[i] : kTextsAtZero[i])
+          << i << " at " << v;
     }
   }
   fx->setParameter(3, nan);
@@ -372,7 +376,8 @@ TEST_F(Plugin, SelectingRadioVoice) {
   EXPECT_EQ(fx->getParameter(41), 0.001996008f);
   EXPECT_EQ(fx->getParameter(1), 1.0f);
   EXPECT_EQ(fx->getParameter(11), 0.5682776f);
-  EXPECT_EQ(fx->parameterDisplay(41), "-inf");
+  // 1/501 lies just below the first gain step, but rounds onto it: -25 dB, as the engine runs.
+  EXPECT_EQ(fx->parameterDisplay(41), "  -25.0");
 }
 
 TEST_F(Plugin, SelectingAnEmptyProgram) {
@@ -484,6 +489,49 @@ TEST_F(Plugin, ProcessReplacingIgnoresBlocksItCannotTake) {
     fx->processReplacing(buffers.inputs, buffers.outputs, frames);
     EXPECT_TRUE(buffers.outputsAll(0.5f)) << frames;
   }
+}
+
+TEST_F(Plugin, ProcessReplacingTakesTheLongestBlockWhole) {
+  // A sentinel no processed sample can equal: every frame of the block must be written.
+  Buffers buffers(65536, 0.25f, 123.0f);
+  fx->processReplacing(buffers.inputs, buffers.outputs, 65535);
+  for (const auto& channel : buffers.outputs) {
+    for (size_t i = 0; i < 65535; ++i) ASSERT_NE(channel[i], 123.0f) << "frame " << i;
+    EXPECT_EQ(channel[65535], 123.0f);  // the frame past the block is left alone
+  }
+  // One frame more is refused whole (ProcessReplacingIgnoresBlocksItCannotTake).
+}
+
+// A block of noise, then silence: whether the crossover still rings with the noise shows
+// whether its filters were cleared in between.
+std::vector<float> silenceAfterNoise(Instance& fx, bool askForATextInBetween) {
+  Buffers noise(256, 0.0f, 0.0f);
+  uint32_t seed = 12345;
+  for (auto& channel : noise.inputs) {
+    for (float& sample : channel) {
+      seed = seed * 1664525u + 1013904223u;
+      sample = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+    }
+  }
+  fx.processReplacing(noise.inputs, noise.outputs, 256);
+  if (askForATextInBetween) fx.parameterDisplay(0);
+  Buffers silence(4096, 0.0f, 1.0f);
+  fx.processReplacing(silence.inputs, silence.outputs, 4096);
+  return silence.outputs[0];
+}
+
+TEST_F(Plugin, FirstDisplayRequestAfterConstructionReloadsAndClearsTheCrossover) {
+  // A new instance reloads its kernels at its first update after construction, so that the
+  // host's rate reaches them; a display request is such an update.
+  const std::vector<float> cleared = silenceAfterNoise(*fx, true);
+  for (size_t i = 0; i < cleared.size(); ++i) ASSERT_EQ(cleared[i], 0.0f) << "frame " << i;
+  // Without the request the noise still comes out of the crossover and lookahead delay.
+  std::unique_ptr<Instance> other = host.openInstance();
+  ASSERT_NE(other, nullptr);
+  const std::vector<float> ringing = silenceAfterNoise(*other, false);
+  size_t nonzero = 0;
+  for (float sample : ringing) nonzero += sample != 0.0f ? 1 : 0;
+  EXPECT_GT(nonzero, 100u);
 }
 
 TEST_F(Plugin, MissingAudioBuffersAreIgnored) {

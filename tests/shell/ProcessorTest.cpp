@@ -275,7 +275,7 @@ TEST_F(Processor, UserEditsAreAnnouncedToTheHost) {
   EXPECT_EQ(hostCalls[3], std::make_pair(int32_t{audioMasterBeginEdit}, int32_t{9}));
 }
 
-TEST_F(Processor, HostAnswersAreInterpretedAsDocumented) {
+TEST_F(Processor, HostServiceAnswersMapToTheirMeanings) {
   Probe fx;
   hostAnswer = 0;
   EXPECT_EQ(fx.getMasterVersion(), 2400);

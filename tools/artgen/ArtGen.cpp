@@ -523,7 +523,7 @@ struct Art {
     for (auto& [id, image] : bitmaps) delete image;
   }
   Image& add(int id) {
-    const layout::BitmapSpec* item = layout::findBitmap(id);
+    const layout::BitmapEntry* item = layout::findBitmap(id);
     Image* image = new Image(item->width, item->height);
     bitmaps[id] = image;
     return *image;
@@ -656,7 +656,7 @@ int run(const std::string& resources, const std::string& docs) {
   }
   Art art;
   drawAll(art);
-  for (const layout::BitmapSpec& item : layout::kBitmaps) {
+  for (const layout::BitmapEntry& item : layout::kBitmaps) {
     Image& image = art.at(item.id);
     if (image.width() != item.width || image.height() != item.height) {
       std::fprintf(stderr, "artgen: bitmap %d drawn at the wrong size\n", item.id);
