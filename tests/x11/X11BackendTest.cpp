@@ -17,8 +17,9 @@ namespace {
 class Recorder : public WindowHandler, public DropHandler, public EditFieldHandler {
  public:
   void windowPaint(SurfaceRef) override { ++paints; }
-  void windowMouseDown(Position where) override {
+  void windowMouseDown(Position where, int button) override {
     downs.push_back(where);
+    lastButton = button;
     firstPoll = pollButtons();
     secondPoll = pollButtons();
   }
@@ -37,6 +38,7 @@ class Recorder : public WindowHandler, public DropHandler, public EditFieldHandl
   int paints = 0;
   int destroyed = 0;
   float wheel = 0.0f;
+  int lastButton = 0;
   std::vector<Position> downs;
   int firstPoll = -1;
   int secondPoll = -1;
@@ -150,6 +152,7 @@ TEST_F(X11Backend, TheWheelAndAQuickTapReachTheHandler) {
   deliver();
   testx11::key(testx11::KeyShift, false);
   ASSERT_EQ(recorder.downs.size(), 1u);
+  EXPECT_EQ(recorder.lastButton, LeftButtonBit);
   EXPECT_EQ(recorder.downs[0].x, 20);
   EXPECT_EQ(recorder.downs[0].y, 30);
   EXPECT_EQ(recorder.firstPoll, LeftButtonBit | ShiftBit);
