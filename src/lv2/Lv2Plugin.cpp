@@ -137,6 +137,6 @@ const LV2_Descriptor kDescriptor = {kPluginUri, instantiate, connectPort, activa
 }  // namespace kestrane::lv2
 
 // The library's one entry point: the host asks for descriptors by index until it gets null.
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
   return index == 0 ? &kestrane::lv2::kDescriptor : nullptr;
 }

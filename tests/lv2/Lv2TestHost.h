@@ -40,7 +40,7 @@ class Library {
 class Plugin {
  public:
   Plugin(const Library& library, double rate, uint32_t capacity = 4096)
-      : d_(library.descriptor()), capacity_(capacity) {
+      : d_(library.descriptor()) {
     for (auto& buffer : audio_) buffer.assign(capacity, 0.0f);
     controls_.assign(kNumPorts, 0.0f);
     if (!d_) return;
@@ -77,7 +77,7 @@ class Plugin {
   float latency() const { return controls_[kLatencyPort]; }
   float meter(uint32_t i) const { return controls_[kFirstMeterPort + i]; }
 
-  // Runs `frames` frames from the input buffers (at most the capacity).
+  // Runs `frames` frames from the input buffers (at most their capacity).
   void run(uint32_t frames) { d_->run(handle_, frames); }
   std::vector<float>& in(int channel) { return audio_[channel]; }
   std::vector<float>& out(int channel) { return audio_[2 + channel]; }
@@ -88,7 +88,6 @@ class Plugin {
  private:
   const LV2_Descriptor* d_;
   LV2_Handle handle_ = nullptr;
-  uint32_t capacity_;
   std::vector<float> audio_[4];
   std::vector<float> controls_;
 };
