@@ -3,8 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/CrossoverKernels.h"
-
 namespace kestrane {
 
 EffectCore::EffectCore() noexcept : engine_(new (std::nothrow) Engine) {
@@ -54,8 +52,9 @@ void EffectCore::process(const float* const* inputs, float* const* outputs, uint
     const uint64_t left = frames - done;
     const int32_t n = left < Engine::kMaxBlockFrames ? static_cast<int32_t>(left)
                                                      : Engine::kMaxBlockFrames;
-    const float* in[kNumChannels] = {inputs[0] + done, inputs[1] + done};
-    float* out[kNumChannels] = {outputs[0] + done, outputs[1] + done};
+    const size_t at = static_cast<size_t>(done);
+    const float* in[kNumChannels] = {inputs[0] + at, inputs[1] + at};
+    float* out[kNumChannels] = {outputs[0] + at, outputs[1] + at};
     engine_->processReplacing(in, out, n, rate);
     done += static_cast<uint64_t>(n);
   }
@@ -69,10 +68,15 @@ int32_t latencyFor(const EngineCoefficients& c) noexcept {
   if (c.kernels.rateIndex < 0) return c.lookaheadSamples;  // no kernels selected yet
   int32_t delay = c.lookaheadSamples;
   for (int32_t k = 0; k < 3; ++k) {
-    const KernelRecord& record = kernels.records[static_cast<size_t>(c.kernels.recordIndex(k))];
-    delay += (record[KernelTapCountWord] - 1) / 2 * record[KernelSpacingWord] - 1;
+    delay += crossoverDelay(kernels.records[static_cast<size_t>(c.kernels.recordIndex(k))]);
   }
   return delay;
+}
+
+int32_t crossoverDelay(const KernelRecord& record) noexcept {
+  // A stage's output lies (taps - 1) / 2 tap spacings, less one sample, behind its input: the
+  // centre of its linear-phase kernel.
+  return (record[KernelTapCountWord] - 1) / 2 * record[KernelSpacingWord] - 1;
 }
 
 }  // namespace kestrane

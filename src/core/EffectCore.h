@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/CrossoverKernels.h"
 #include "engine/Engine.h"
 #include "engine/MeterSlots.h"
 #include "params/ParamId.h"
@@ -74,5 +75,7 @@ class EffectCore {
 // The delay the engine adds, in samples, while it runs with coefficients c: the group delays of
 // the three crossover stages plus the lookahead. Any thread.
 int32_t latencyFor(const EngineCoefficients& c) noexcept;
+// The group delay of one crossover kernel record, in samples.
+int32_t crossoverDelay(const KernelRecord& record) noexcept;
 
 }  // namespace kestrane

@@ -13,7 +13,12 @@
 // Counts the heap allocations of this process while `counting` is set: the plug-in's C++
 // runtime, linked into it, still takes its memory from the C library's malloc, which this
 // program replaces. Sanitizers replace malloc themselves; there the count is not taken.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KESTRANE_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(KESTRANE_SANITIZED)
 #define KESTRANE_COUNTS_ALLOCATIONS 0
 #else
 #define KESTRANE_COUNTS_ALLOCATIONS 1

@@ -12,6 +12,7 @@
 
 #include "engine/CrossoverKernels.h"
 #include "engine/ParameterMapping.h"
+#include "core/EffectCore.h"
 #include "core/ParameterSteps.h"
 #include "lv2/Lv2Ports.h"
 #include "params/Programs.h"
@@ -163,7 +164,7 @@ void writeAudioPort(FILE* f, uint32_t index, bool input, const char* symbol, con
 int32_t largestLatency() {
   int32_t longest = 0;
   for (const KernelRecord& record : crossoverKernels().records) {
-    const int32_t delay = (record[KernelTapCountWord] - 1) / 2 * record[KernelSpacingWord] - 1;
+    const int32_t delay = crossoverDelay(record);
     if (delay > longest) longest = delay;
   }
   return 3 * longest + kMaxLookaheadSamples;
