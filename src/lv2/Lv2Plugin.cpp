@@ -14,7 +14,6 @@
 
 #include "core/EffectCore.h"
 #include "lv2/Lv2Ports.h"
-#include "params/Programs.h"
 
 namespace kestrane::lv2 {
 namespace {
@@ -27,9 +26,7 @@ class Instance {
     // Until the host connects a port, its parameter holds the first factory program's value,
     // the default the bundle declares.
     for (int32_t index = 0; index < kNumParams; ++index) {
-      core_.setValue(index, normalisedForPortValue(
-                                index, portValueForNormalised(
-                                           index, FactoryPrograms[0].value(static_cast<ParamId>(index)))));
+      core_.setValue(index, normalisedForPortValue(index, defaultPortValue(index)));
     }
   }
   ~Instance() { core_.attachMeters(nullptr); }

@@ -5,6 +5,7 @@
 
 #include "core/ParameterSteps.h"
 #include "params/ParameterTable.h"
+#include "params/Programs.h"
 #include "params/StepTables.h"
 
 namespace kestrane::lv2 {
@@ -164,6 +165,11 @@ float normalisedForPortValue(int32_t index, float portValue) noexcept {
 
 float portValueForNormalised(int32_t index, float normalised) noexcept {
   return stepValue(index, engineStep(index, normalised));
+}
+
+float defaultPortValue(int32_t index) noexcept {
+  if (!isParamIndex(index)) return 0.0f;
+  return portValueForNormalised(index, FactoryPrograms[0].value(static_cast<ParamId>(index)));
 }
 
 MeterPort meterPortInfo(uint32_t i) noexcept {

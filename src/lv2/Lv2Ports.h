@@ -86,6 +86,9 @@ float normalisedForPortValue(int32_t index, float portValue) noexcept;
 // The port value of the step the engine reads from a normalised value (for presets and
 // defaults, which are stored normalised).
 float portValueForNormalised(int32_t index, float normalised) noexcept;
+// A port's default: its value in the first factory program, which a new VST 2.x instance also
+// starts with.
+float defaultPortValue(int32_t index) noexcept;
 
 // --- Control outputs: the meters ------------------------------------------------------------------
 

@@ -115,8 +115,7 @@ std::string scalePointLabel(int32_t index, int32_t step, PortUnit unit) {
 void writeParameterPort(FILE* f, int32_t index) {
   const ParameterPort port = parameterPortInfo(index);
   const int32_t last = stepCount(index) - 1;
-  const float byDefault =
-      portValueForNormalised(index, FactoryPrograms[0].value(static_cast<ParamId>(index)));
+  const float byDefault = defaultPortValue(index);
   std::fprintf(f, "    [\n        a lv2:InputPort , lv2:ControlPort ;\n");
   std::fprintf(f, "        lv2:index %u ;\n", parameterPort(index));
   std::fprintf(f, "        lv2:symbol \"%s\" ;\n", port.symbol);
