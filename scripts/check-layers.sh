@@ -4,6 +4,8 @@
 #   - only src/platform/win32 includes Windows system headers, and only src/platform/x11 X11
 #     ones (the platform seam);
 #   - params includes nothing of the other layers, engine only params, platform nothing;
+#   - the effect core includes only engine and params; a format adapter (shell for VST 2.x,
+#     lv2 for LV2) never includes the other;
 #   - the toolkit (gui) never includes the editor.
 #   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
 set -uo pipefail
@@ -31,9 +33,14 @@ system+='|commctrl|commdlg|mmsystem|dwmapi|uxtheme)'
 violations "Windows headers outside src/platform/win32" "$include[<\"]$system\.h[>\"]" \
   --exclude-dir=win32 .
 violations "X11 headers outside src/platform/x11" "$include[<\"](X11|xcb)/" --exclude-dir=x11 .
-violations "params includes another layer" "$include\"(engine|shell|gui|editor|platform)/" params
-violations "engine includes a layer above it" "$include\"(shell|gui|editor|platform)/" engine
-violations "platform includes a layer above it" "$include\"(params|engine|shell|gui|editor)/" \
+violations "params includes another layer" "$include\"(engine|core|shell|lv2|gui|editor|platform)/" \
+  params
+violations "engine includes a layer above it" "$include\"(core|shell|lv2|gui|editor|platform)/" engine
+violations "the effect core includes a layer above it" \
+  "$include\"(shell|lv2|gui|editor|platform)/" core
+violations "the VST 2.x shell includes the LV2 adapter" "$include\"lv2/" shell
+violations "the LV2 adapter includes the VST 2.x shell" "$include\"shell/" lv2
+violations "platform includes a layer above it" "$include\"(params|engine|core|shell|lv2|gui|editor)/" \
   platform
 violations "the toolkit includes the editor" "$include\"editor/" gui
 

@@ -15,6 +15,7 @@ native_pkgs=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation
   libsndfile1-dev sox
+  lv2-dev lilv-utils sordi
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev
 )

@@ -6,7 +6,8 @@
 #   scripts/test-all.sh win64 win32      the named stages only (deps always runs first)
 #
 # Stages, each in build/<preset>:
-#   native       Debug, every unit and conformance test (ctest)
+#   native       Debug, every unit and conformance test (ctest), the LV2 bundle through the
+#                LV2 tools (sord_validate, lv2ls, lv2info, lv2apply against kestrane render)
 #   native-asan  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   native-tsan  the tests labelled "tsan" (threads at work on one instance) under ThreadSanitizer
 #   native-fuzz  the dispatcher fuzzer (clang, libFuzzer, ASan + UBSan), a fixed number of runs
@@ -37,7 +38,7 @@ for arg in "$@"; do
     --quick) stages+=(native) ;;
     native | native-asan | native-tsan | native-fuzz | x11 | win64 | win32) stages+=("$arg") ;;
     -h | --help)
-      sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)

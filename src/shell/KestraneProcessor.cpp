@@ -25,7 +25,6 @@ KestraneProcessor::KestraneProcessor(audioMasterCallback host)
   // The engine's tables and buffers are built with the object; the engine is not ready
   // until the programs and the sample rate are in place.
   engineReady = false;
-  for (auto& value : parameterValues) value.store(0.0f, std::memory_order_relaxed);
 
   programs = new (std::nothrow) KestraneProgram[kNumPrograms];
   if (programs) {
@@ -50,15 +49,13 @@ void KestraneProcessor::setParameter(int32_t index, float value) {
   if (isParamIndex(index)) {
     const int32_t slot = recordSlot(index);
     if (programs) programs[curProgram].values[slot] = value;
-    parameterValues[slot].store(value, std::memory_order_relaxed);
+    core.setValue(index, value);
   }
   if (editor) editor->postUpdate();
   if (engineReady) recomputeEngine();
 }
 
-float KestraneProcessor::storedValue(int32_t index) const {
-  return parameterValues[recordSlot(index)].load(std::memory_order_relaxed);
-}
+float KestraneProcessor::storedValue(int32_t index) const { return core.value(index); }
 
 float KestraneProcessor::getParameter(int32_t index) {
   return isParamIndex(index) ? storedValue(index) : 0.0f;
@@ -183,39 +180,22 @@ void KestraneProcessor::processReplacing(float** inputs, float** outputs,
                                          int32_t sampleFrames) {
   if (sampleFrames <= 0 || sampleFrames > kMaxBlockFrames) return;
   if (!hasStereoBuffers(inputs) || !hasStereoBuffers(outputs)) return;
-  if (engine) {
-    engine->processReplacing(inputs, outputs, sampleFrames, getSampleRate());
-    return;
-  }
-  // Without an engine the effect is silent.
-  for (int32_t channel = 0; channel < kNumChannels; ++channel) {
-    std::memset(outputs[channel], 0, static_cast<size_t>(sampleFrames) * sizeof(float));
-  }
+  core.process(inputs, outputs, static_cast<uint64_t>(sampleFrames), getSampleRate());
 }
 
-void KestraneProcessor::recomputeEngine() {
-  if (!engine) return;
-  std::lock_guard<std::mutex> lock(recomputeMutex);
-  float values[kNumParams];
-  for (int32_t slot = 0; slot < kNumParams; ++slot) {
-    values[slot] = parameterValues[slot].load(std::memory_order_relaxed);
-  }
-  engine->recompute(values);
-}
+void KestraneProcessor::recomputeEngine() { core.update(); }
 
-void KestraneProcessor::invalidateKernelSelection() {
-  if (engine) engine->invalidateKernelSelection();
-}
+void KestraneProcessor::invalidateKernelSelection() { core.invalidateKernelSelection(); }
 
 void KestraneProcessor::setEngineSampleRate(int32_t rate) {
-  if (engine) engine->setSampleRate(static_cast<float>(rate));
+  core.setSampleRate(static_cast<float>(rate));
 }
 
 void KestraneProcessor::followSampleRate() {
   // Left to the next block, the new rate would reach the coefficients only at some later
   // parameter change or display request: a host that sets the rate, restores its parameters
   // and starts the audio would hear the old rate's crossover, lookahead and time constants.
-  if (engine) engine->setSampleRate(getSampleRate());
+  core.setSampleRate(getSampleRate());
   if (engineReady) recomputeEngine();
 }
 

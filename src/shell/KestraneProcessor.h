@@ -8,13 +8,9 @@
 // calling thread; the host must not overlap them with processReplacing on one instance.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <new>
 
-#include "engine/Engine.h"
+#include "core/EffectCore.h"
 #include "params/ParamId.h"
 #include "params/Programs.h"
 #include "shell/AudioEffectX.h"
@@ -27,7 +23,6 @@ inline constexpr char kVendorName[] = "Halvorn";
 inline constexpr char kProductName[] = "Kestrane";
 inline constexpr int32_t kVendorVersion = 1;
 inline constexpr int32_t kKestraneUniqueId = 0x33313263;  // '312c'
-inline constexpr int32_t kNumChannels = 2;  // stereo in, stereo out
 inline constexpr int32_t kMaxBlockFrames = 65535;  // most frames one audio call may carry
 
 class KestraneProcessor : public AudioEffectX {
@@ -85,19 +80,16 @@ class KestraneProcessor : public AudioEffectX {
   int32_t canDo(char* text) override;
 
  protected:
-  // Current values, in record order. Automation, display texts and the editor read and write
-  // them from different threads, so each is a relaxed atomic: a value is stored and read whole,
-  // with its exact bits.
-  std::atomic<float> parameterValues[kNumParams];
+  // The current values and the dynamics engine. Automation, display texts and the editor read
+  // and write the values from different threads; the core keeps each whole, with its exact bits.
+  // Without an engine (it could not be allocated) the effect is silent.
+  EffectCore core;
   KestraneProgram* programs = nullptr;  // kNumPrograms, owned
   bool engineReady = false;  // false only during construction
-  // The dynamics engine; null only when it could not be allocated (the effect is then silent).
-  std::unique_ptr<Engine> engine{new (std::nothrow) Engine};
 
  private:
-  // The engine's full update: every coefficient from all 49 values and the sample rate. The
-  // values are read and handed to the engine under recomputeMutex, so that of two threads'
-  // updates the engine keeps the one that read later: the last change always reaches it.
+  // The engine's full update: every coefficient from all 49 values and the sample rate (of two
+  // threads' updates the engine keeps the one that read later: the last change reaches it).
   void recomputeEngine();
   // The stored value of parameter index, 0..48.
   float storedValue(int32_t index) const;
@@ -108,9 +100,6 @@ class KestraneProcessor : public AudioEffectX {
   // The engine takes the host's current rate and, once ready, updates its coefficients.
   void followSampleRate();
   bool fillPinProperties(int32_t index, VstPinProperties* properties, const char* format);
-
-  // Taken only by threads that change parameters or ask for display texts, never by audio.
-  std::mutex recomputeMutex;
 };
 
 }  // namespace kestrane

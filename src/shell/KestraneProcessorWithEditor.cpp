@@ -12,12 +12,12 @@ KestraneProcessorWithEditor::KestraneProcessorWithEditor(audioMasterCallback hos
   editorSink = created.parameterSink;
   if (created.failed) editorCreationFailed = true;
   // From now on every processed block leaves its meter readings in the editor's slots.
-  if (engine && created.meters != nullptr) engine->attachMeters(created.meters);
+  if (created.meters != nullptr) core.attachMeters(created.meters);
 }
 
 KestraneProcessorWithEditor::~KestraneProcessorWithEditor() {
   // The engine stops writing into the editor's slots before either goes.
-  if (engine) engine->attachMeters(nullptr);
+  core.attachMeters(nullptr);
 }
 
 void KestraneProcessorWithEditor::setParameter(int32_t index, float value) {

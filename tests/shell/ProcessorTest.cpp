@@ -90,7 +90,7 @@ class Probe : public KestraneProcessorWithEditor {
   Probe() : KestraneProcessorWithEditor(recordingHost) {}
   using AudioEffectX::dispatcher;
   const KestraneProgram& program(int32_t index) const { return programs[index]; }
-  float value(int32_t slot) const { return parameterValues[slot].load(); }
+  float value(int32_t slot) const { return core.value(paramAtSlot(slot)); }
 };
 
 class Processor : public ::testing::Test {
