@@ -51,6 +51,11 @@ class EffectCore {
   // Makes the next update() reload the crossover kernels and clear the filters.
   void invalidateKernelSelection() noexcept;
 
+  // The newest coefficient set update() produced (a default set without an engine). Any thread.
+  EngineCoefficients coefficients() const noexcept {
+    return engine_ ? engine_->coefficients() : EngineCoefficients{};
+  }
+
   // Where the engine leaves its meter readings at the end of each processed block; null
   // detaches. The slots must outlive the core or be detached first.
   void attachMeters(MeterSlots* slots) noexcept;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/ParameterSteps.h"
+#include "params/ParameterSteps.h"
 #include "params/ParameterTable.h"
 #include "params/Programs.h"
 #include "params/StepTables.h"
@@ -103,8 +104,11 @@ ParameterPort parameterPortInfo(int32_t index) noexcept {
       port.unit = PortUnit::Millisecond;
       break;
     case TextRule::Switch:
-      // The editor's page is a choice of two named pages; the others switch something on.
-      port.kind = index == DisplayMode ? PortKind::Enumeration : PortKind::Toggle;
+      port.kind = PortKind::Toggle;
+      port.unit = PortUnit::None;
+      break;
+    case TextRule::Page:  // a choice of two named pages
+      port.kind = PortKind::Enumeration;
       port.unit = PortUnit::None;
       break;
   }
@@ -119,14 +123,17 @@ float stepValue(int32_t index, int32_t step) noexcept {
   switch (info.rule) {
     case TextRule::Slope: return static_cast<float>(6 * (i + 1));
     case TextRule::Frequency: return static_cast<float>(CrossoverFreqSteps[i + info.stepOffset]);
-    case TextRule::CompThresh: return static_cast<float>(i - 40);
-    case TextRule::ExpThresh: return static_cast<float>(i - 51);  // -51: the expander is off
+    case TextRule::CompThresh: return static_cast<float>(i - steps::kCompThreshSteps);
+    case TextRule::ExpThresh:  // the lowest step turns the expander off
+      return static_cast<float>(i - steps::kExpThreshSteps);
     case TextRule::Ratio: return static_cast<float>(RatioSteps[i] / 10.0);
     case TextRule::Attack: return static_cast<float>(AttackSteps[i] / 10.0);
     case TextRule::Release: return static_cast<float>(ReleaseSteps[i] * 10);
-    case TextRule::Gain: return static_cast<float>((i - 251) / 10.0);  // -25.1: muted
+    case TextRule::Gain:  // the lowest step mutes the band
+      return static_cast<float>((i - steps::kGainUnityStep) / 10.0);
     case TextRule::Lookahead: return static_cast<float>(i);
-    case TextRule::Switch: return static_cast<float>(i);
+    case TextRule::Switch:
+    case TextRule::Page: return static_cast<float>(i);
   }
   return 0.0f;
 }

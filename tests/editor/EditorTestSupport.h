@@ -83,7 +83,7 @@ class EditedEffect : public KestraneProcessorWithEditor {
   EditedEffect() : KestraneProcessorWithEditor(editorHost) {}
   KestraneEditor* kestraneEditor() const { return static_cast<KestraneEditor*>(editor); }
   // The coefficients the engine runs with after the last update.
-  EngineCoefficients engineCoefficients() const { return engine->coefficients(); }
+  EngineCoefficients engineCoefficients() const { return core.coefficients(); }
   intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr) {
     return dispatcher(opcode, index, value, ptr, 0.0f);
   }
