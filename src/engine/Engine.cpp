@@ -13,6 +13,16 @@ float meterValue(const LookupTables& tables, uint32_t reading) noexcept {
   return static_cast<float>(1.0 + 0.15 * level * (1.0 / 8388608.0));
 }
 
+int32_t outputDelaySamples(const EngineCoefficients& c) noexcept {
+  if (c.kernels.rateIndex < 0) return 0;
+  const CrossoverKernelSet& kernels = crossoverKernels();
+  int32_t delay = c.lookaheadSamples;
+  for (int32_t k = 0; k < 3; ++k) {
+    delay += kernelDelay(kernels.records[static_cast<std::size_t>(c.kernels.recordIndex(k))]);
+  }
+  return delay;
+}
+
 Engine::Engine() noexcept : Engine(detectedSimdLevel()) {}
 
 Engine::Engine(SimdLevel level) noexcept
@@ -54,6 +64,10 @@ void Engine::invalidateKernelSelection() noexcept {
 EngineCoefficients Engine::coefficients() const noexcept {
   std::lock_guard<std::mutex> lock(updateMutex_);
   return latest_;
+}
+
+int32_t Engine::preparedDelaySamples() const noexcept {
+  return outputDelaySamples(coefficients());
 }
 
 void Engine::attachMeters(MeterSlots* slots) noexcept {
