@@ -86,7 +86,7 @@ void Engine::adoptNewestCoefficients() noexcept {
   if (set.kernelGeneration == loadedGeneration_) return;
 
   // New kernels: every filter restarts from silence (there is no cross-fade), and so do the
-  // alignment rings that pair the bands up behind them.
+  // alignment rings that pair the bands up behind them and the lookahead behind those.
   loadedGeneration_ = set.kernelGeneration;
   loaded_ = set.coefficients.kernels;
   const CrossoverKernelSet& kernels = crossoverKernels();
@@ -130,6 +130,7 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
   // their slots, else into the scratch. Filter k's low output is band k (LF, LMF, HMF); FIR3's
   // high output is HF.
   const EngineCoefficients& coefficients = exchange_.current().coefficients;
+  path_.silenceStaleLookahead(coefficients.lookaheadSamples, frames);
   const BandSlots slots = directSlots(path_, frames, coefficients.lookaheadSamples);
   std::array<std::array<int32_t*, 2>, kNumBands> band;
   for (std::size_t b = 0; b < kNumBands; ++b) {
