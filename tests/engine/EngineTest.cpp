@@ -89,6 +89,7 @@ TEST(BlockProcessing, UnitySettingsGiveTheDelayedInputBitForBit) {
     int32_t sum = 0;
     for (int32_t f = 0; f < 3; ++f) sum += 27 * set.records[k.recordIndex(f)][KernelSpacingWord] - 1;
     EXPECT_EQ(latency, sum);
+    EXPECT_EQ(engine->preparedDelaySamples(), latency);  // what the host is told, lookahead off
     expectDelayedCopy(in, out, latency, 3);
   }
 }
