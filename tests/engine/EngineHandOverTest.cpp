@@ -20,6 +20,7 @@ namespace {
 
 using test::Params;
 using test::StereoBuffer;
+using test::noise;
 
 class InPlaceEngine {
  public:
@@ -183,16 +184,6 @@ TEST(HandOver, OnlyCrossoverChangesClearTheFilters) {
   out = test::processInBlocks(*engine, in, 4096);
   for (int32_t i = 0; i < engine->latencySamples(); ++i) ASSERT_EQ(out.left[i], 0.0f) << i;
   EXPECT_NE(out.left[4095], 0.0f);
-}
-
-StereoBuffer noise(std::size_t n, float amplitude, uint32_t seed) {
-  test::Noise gen(seed);
-  StereoBuffer b(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    b.left[i] = gen.sample(amplitude);
-    b.right[i] = gen.sample(amplitude);
-  }
-  return b;
 }
 
 // Bands at unity, so the output is the input delayed through crossover and lookahead, bit for

@@ -15,16 +15,7 @@ namespace {
 
 using test::Params;
 using test::StereoBuffer;
-
-StereoBuffer noise(std::size_t n, float amplitude, uint32_t seed = 7) {
-  test::Noise gen(seed);
-  StereoBuffer b(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    b.left[i] = gen.sample(amplitude);
-    b.right[i] = gen.sample(amplitude);
-  }
-  return b;
-}
+using test::noise;
 
 StereoBuffer sine(std::size_t n, double frequency, double amplitude, double rate = 44100.0) {
   test::Oscillator osc(frequency, rate);

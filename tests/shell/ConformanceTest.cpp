@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "golden/ProgramMaterial.h"
 #include "host/SampleRates.h"
 #include "host/TestHost.h"
 #include "params/ParamId.h"
@@ -637,19 +638,16 @@ TEST_F(LatencyReports, EveryChangeOfTheDelayIsReportedOnceAndNothingElseIs) {
 // --- A crossover change ---------------------------------------------------------------------
 
 TEST_F(Plugin, ASlopeChangeWithLookaheadReplaysNothingFromBeforeIt) {
-  // 100 ms of lookahead on program material (a noise burst), then a slope change and silence:
+  // 100 ms of lookahead on a running signal (noise), then a slope change and silence:
   // the filters and the delayed bands start from silence, so not one sample may sound.
   fx->setParameter(Lookahead, 1.0f);
   fx->setParameter(EnableLookahead, 1.0f);
   constexpr int32_t kBlock = 1000;
   Buffers buffers(kBlock, 0.0f, 0.0f);
-  uint32_t seed = 1;
+  test::Noise gen(1);
   for (int32_t block = 0; block < 40; ++block) {
     for (auto& channel : buffers.inputs) {
-      for (float& sample : channel) {
-        seed = seed * 1664525u + 1013904223u;
-        sample = static_cast<float>(static_cast<int32_t>(seed) >> 8) * 0x1p-24f;
-      }
+      for (float& sample : channel) sample = gen.sample(0.5f);
     }
     fx->processReplacing(buffers.inputs, buffers.outputs, kBlock);
   }
