@@ -107,8 +107,10 @@ class KestraneProcessor : public AudioEffectX {
   // When the engine's delay changes, initialDelay follows and the host hears of it (unless
   // reports are held).
   void recomputeEngine();
-  // While held (during construction and a program change), a changed delay is stored but the
-  // host is not told; release() tells it when the delay differs from the one at hold().
+  // holdDelayReports answers initialDelay and opens a hold: while any hold is open (during
+  // construction and a program change) a changed delay is stored but the host is not told.
+  // releaseDelayReports closes one; when the last closes on a delay other than delayAtHold,
+  // the host is told once.
   int32_t holdDelayReports();
   void releaseDelayReports(int32_t delayAtHold);
   // The stored value of parameter index, 0..48.
