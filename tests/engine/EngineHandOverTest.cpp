@@ -195,8 +195,9 @@ void expectOnlyAudioSinceTheChange(const StereoBuffer& since, const StereoBuffer
                                    int32_t crossoverDelay, LookaheadAt lookaheadAt) {
   for (std::size_t i = 0; i < out.size(); ++i) {
     const int64_t from = static_cast<int64_t>(i) - crossoverDelay - lookaheadAt(i);
-    const float l = from < 0 ? 0.0f : q23ToFloat(floatToQ23(since.left[from]));
-    const float r = from < 0 ? 0.0f : q23ToFloat(floatToQ23(since.right[from]));
+    const std::size_t at = static_cast<std::size_t>(from < 0 ? 0 : from);
+    const float l = from < 0 ? 0.0f : q23ToFloat(floatToQ23(since.left[at]));
+    const float r = from < 0 ? 0.0f : q23ToFloat(floatToQ23(since.right[at]));
     ASSERT_EQ(out.left[i], l) << "sample " << i << " after the change";
     ASSERT_EQ(out.right[i], r) << "sample " << i << " after the change";
   }
