@@ -47,6 +47,14 @@ constexpr int32_t kernelRecordIndex(int32_t rateIndex, int32_t slope, int32_t fr
   return rateIndex * (KernelSlopes * KernelFrequencies) + slope * KernelFrequencies + frequency;
 }
 
+// The group delay of a record's filter, in samples: the centre of the interpolated response,
+// 27 model taps of L samples, less the one sample by which the double integrator's triangle
+// leads. The low output is the input's low-passed copy this many samples late, the high output
+// the input this late less the low output.
+constexpr int32_t kernelDelay(const KernelRecord& record) noexcept {
+  return ((record[KernelTapCountWord] - 1) / 2) * record[KernelSpacingWord] - 1;
+}
+
 // The kernel set as generated: header, then 208 records with gain and taps as stored.
 extern const std::array<int32_t, KernelSetLength> StoredCrossoverKernels;
 

@@ -15,16 +15,7 @@ namespace {
 
 using test::Params;
 using test::StereoBuffer;
-
-StereoBuffer noise(std::size_t n, float amplitude, uint32_t seed = 7) {
-  test::Noise gen(seed);
-  StereoBuffer b(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    b.left[i] = gen.sample(amplitude);
-    b.right[i] = gen.sample(amplitude);
-  }
-  return b;
-}
+using test::noise;
 
 StereoBuffer sine(std::size_t n, double frequency, double amplitude, double rate = 44100.0) {
   test::Oscillator osc(frequency, rate);
@@ -89,6 +80,7 @@ TEST(BlockProcessing, UnitySettingsGiveTheDelayedInputBitForBit) {
     int32_t sum = 0;
     for (int32_t f = 0; f < 3; ++f) sum += 27 * set.records[k.recordIndex(f)][KernelSpacingWord] - 1;
     EXPECT_EQ(latency, sum);
+    EXPECT_EQ(engine->preparedDelaySamples(), latency);  // what the host is told, lookahead off
     expectDelayedCopy(in, out, latency, 3);
   }
 }

@@ -170,7 +170,8 @@ TEST_F(RenderCommand, RefusesWhatItCannotDoAndLeavesNoOutput) {
 
 TEST_F(RenderCommand, WithEveryBandOffTheOutputIsTheInputAligned) {
   // Switched-off bands pass at unity: what remains is the crossover and lookahead delay, which
-  // the command removes. 24-bit samples are Q23 samples: they come back bit for bit.
+  // the plug-in reports and the command removes. 24-bit samples are Q23 samples: they come
+  // back bit for bit.
   writeFile("in.wav", 2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, material(2, 1.5));
   SF_INFO inInfo;
   const std::vector<float> in = readFile("in.wav", inInfo);

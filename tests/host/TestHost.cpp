@@ -15,6 +15,16 @@ namespace kestrane::testhost {
 namespace {
 
 TestHost* activeHost = nullptr;
+// Open audio calls (processReplacing, process) of any Instance.
+int32_t audioCallsOpen = 0;
+
+// Counts an audio call open for its lifetime.
+struct AudioCall {
+  AudioCall() { ++audioCallsOpen; }
+  ~AudioCall() { --audioCallsOpen; }
+  AudioCall(const AudioCall&) = delete;
+  AudioCall& operator=(const AudioCall&) = delete;
+};
 
 #ifdef _WIN32
 // Under wine a Unix path is reached through the drive that maps the root directory.
@@ -92,7 +102,8 @@ intptr_t TestHost::callback(AEffect* effect, int32_t opcode, int32_t index, intp
                             void* ptr, float opt) {
   TestHost* host = activeHost;
   if (!host) return 0;
-  host->recorded.push_back(HostCall{effect, opcode, index, value, ptr, opt});
+  host->recorded.push_back(HostCall{effect, opcode, index, value, ptr, opt,
+                                    effect ? effect->initialDelay : 0, audioCallsOpen > 0});
   return opcode == audioMasterVersion ? host->versionAnswer : 0;
 }
 
@@ -147,6 +158,7 @@ void Instance::processReplacing(std::vector<float>* inputs, std::vector<float>* 
                                 int32_t frames) {
   float* in[2] = {inputs[0].data(), inputs[1].data()};
   float* out[2] = {outputs[0].data(), outputs[1].data()};
+  const AudioCall audio;
   record->processReplacing(record, in, out, frames);
 }
 
@@ -154,6 +166,7 @@ void Instance::process(std::vector<float>* inputs, std::vector<float>* outputs,
                        int32_t frames) {
   float* in[2] = {inputs[0].data(), inputs[1].data()};
   float* out[2] = {outputs[0].data(), outputs[1].data()};
+  const AudioCall audio;
   record->process(record, in, out, frames);
 }
 

@@ -7,8 +7,8 @@
 //   kestrane render [options]          renders a built-in demo into out/
 //
 // The file is processed at its own sample rate; a mono file feeds both inputs and is written
-// back as mono. The output is aligned with the input: the crossover and lookahead delay, which
-// the plug-in does not report, is measured with an impulse and removed. It is written to a
+// back as mono. The output is aligned with the input: the crossover and lookahead delay that
+// the plug-in reports to its host (the record's initialDelay) is removed. It is written to a
 // temporary file next to OUT and renamed only when complete, and never over the input.
 //
 // The render itself is one pass of the plug-in over the file. --gain-reduction adds a reading
@@ -285,38 +285,6 @@ std::unique_ptr<Instance> openConfigured(TestHost& host, float rate, int32_t blo
   processBlock(*fx, silence, out, 4);
   fx->parameterDisplay(0);
   return fx;
-}
-
-// The delay of the output behind the input with the settings `fx` holds: every band switched
-// off leaves the crossover and the lookahead as a pure delay, which an impulse measures. Runs
-// on an instance that has processed nothing yet (the command's scratch instance, which saves
-// building one more), and switches its bands back as they were afterwards.
-int32_t measureLatency(Instance& fx, float rate) {
-  fx.dispatch(effSetSampleRate, 0, 0, nullptr, rate);
-  fx.dispatch(effSetBlockSize, 0, kDefaultBlock);
-  fx.dispatch(effMainsChanged, 0, 1);
-  float enabled[kNumBands];
-  for (int32_t b = 0; b < kNumBands; ++b) {
-    enabled[b] = fx.getParameter(EnableLF + b);
-    fx.setParameter(EnableLF + b, 0.0f);
-  }
-  std::vector<float> in[2] = {std::vector<float>(kDefaultBlock), std::vector<float>(kDefaultBlock)};
-  std::vector<float> out[2] = {std::vector<float>(kDefaultBlock),
-                               std::vector<float>(kDefaultBlock)};
-  // As openConfigured: one detector step of silence and a display request take the rate in.
-  processBlock(fx, in, out, 4);
-  fx.parameterDisplay(0);
-  int32_t latency = -1;
-  in[0][0] = in[1][0] = 0.5f;
-  for (int32_t done = 0; done < 65536 && latency < 0; done += kDefaultBlock) {
-    processBlock(fx, in, out, kDefaultBlock);
-    in[0][0] = in[1][0] = 0.0f;
-    for (int32_t i = 0; i < kDefaultBlock && latency < 0; ++i) {
-      if (out[0][i] != 0.0f) latency = done + i;
-    }
-  }
-  for (int32_t b = 0; b < kNumBands; ++b) fx.setParameter(EnableLF + b, enabled[b]);
-  return latency;
 }
 
 // --- Files -----------------------------------------------------------------------------------
@@ -748,8 +716,6 @@ int render(const Options& options) {
   // The instances: the render itself and, when asked for, per band a pair for its
   // gain-reduction reading.
   const int32_t block = options.block;
-  const int32_t latency = measureLatency(*scratch, rate);
-  if (latency < 0) return fail(kExitFailure, "could not measure the plug-in's delay");
   std::unique_ptr<Instance> effect = openConfigured(host, rate, block, program, settings);
   BandMeter bands[kNumBands];
   std::vector<bool> bandOn(kNumBands);
@@ -774,6 +740,10 @@ int render(const Options& options) {
     }
   }
   if (!effect) return fail(kExitFailure, "the plug-in made no instance");
+  // The delay the plug-in reports for the settings the render runs with, as a host that
+  // compensates delays reads it.
+  const int32_t latency = effect->effect()->initialDelay;
+  if (latency < 0) return fail(kExitFailure, "the plug-in reports a negative delay (%d)", latency);
 
   // Stream: the file, then `latency` frames of silence to bring out the delayed end; the
   // first `latency` output frames (the delay) are dropped. The file is read and written in
@@ -885,7 +855,8 @@ int render(const Options& options) {
                 trim(scratch->parameterDisplay(s.index)).c_str(),
                 trim(scratch->parameterLabel(s.index)).c_str());
   }
-  std::printf("\nDelay      %d samples of crossover and lookahead delay removed (output aligned)\n",
+  std::printf("\nDelay      %d samples of crossover and lookahead delay, as the plug-in reports"
+              " it, removed (output aligned)\n",
               static_cast<int>(latency));
   std::printf("Peak       in %.2f dBFS, out %.2f dBFS\n", toDb(summary.peakIn), toDb(summary.peakOut));
   if (summary.overs > 0) {
