@@ -1,4 +1,4 @@
-// kestrane-kernel-report: measures all 208 crossover kernel records as the FIR stage realises
+// kestrane-kernel-report: measures every crossover kernel record (all rate groups) as the FIR stage realises
 // them, prints one row per record and the worst case per rate group and slope, and draws the
 // magnitude responses.
 //
