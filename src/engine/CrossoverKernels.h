@@ -68,8 +68,8 @@ inline constexpr int32_t KernelHighestGroupRate = [] {
 
 using KernelRecord = std::array<int32_t, KernelRecordLength>;
 
-// The record of a rate group 0..KernelRateGroups - 1, slope 0..3 and frequency 0..12 (an index into
-// CrossoverFreqSteps; FIR k + 1 uses frequency index freqIndex[k] + k).
+// The record of a rate group 0..KernelRateGroups - 1, slope 0..3 and frequency 0..12 (an index
+// into CrossoverFreqSteps; FIR k + 1 uses frequency index freqIndex[k] + k).
 constexpr int32_t kernelRecordIndex(int32_t rateIndex, int32_t slope, int32_t frequency) noexcept {
   return rateIndex * (KernelSlopes * KernelFrequencies) + slope * KernelFrequencies + frequency;
 }

@@ -24,9 +24,9 @@ namespace kestrane {
 // 192 kHz); the crossover tests check every record against it.
 inline constexpr int32_t FirHistoryLength = 8192;
 inline constexpr int32_t FirHistoryMask = FirHistoryLength - 1;
-// Each channel's ring is stored twice in a row: slot i at i and again at i + FirHistoryLength. The taps of
-// any output, and the outputs of any short run, then read one contiguous piece of memory
-// however the ring wraps.
+// Each channel's ring is stored twice in a row: slot i at i and again at i + FirHistoryLength.
+// The taps of any output, and the outputs of any short run, then read one contiguous piece of
+// memory however the ring wraps.
 inline constexpr int32_t FirMirroredLength = 2 * FirHistoryLength;
 // Samples of magnitude below this (-2^30 <= x < 2^30) are "calm": two of them add up in 32
 // bits without wrapping, which lets the symmetric taps be folded (see runPass).

@@ -1,5 +1,6 @@
-// kestrane-kernelgen: designs the crossover kernel records (every rate group, slope and split frequency) and writes them as the C++ source
-// src/engine/CrossoverKernelData.cpp. Deterministic: the same build writes the same bytes.
+// kestrane-kernelgen: designs the crossover kernel records (every rate group, slope and split
+// frequency) and writes them as the C++ source src/engine/CrossoverKernelData.cpp.
+// Deterministic: the same build writes the same bytes.
 //
 //   kestrane-kernelgen <output.cpp>     (or no argument: write to standard output)
 #include <cstdio>
