@@ -12,7 +12,7 @@
 // filters and alignment rings) takes place there. Called on one thread, this gives exactly the
 // results of updating the coefficients in place between blocks.
 //
-// The object is large (about 700 kB of delay lines); allocate it on the heap.
+// The object is large (about 1.5 MB of delay lines); allocate it on the heap.
 #pragma once
 
 #include <array>

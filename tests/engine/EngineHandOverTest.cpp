@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -89,7 +90,8 @@ void expectEngineMatchesInPlaceModel(SimdLevel level) {
   StereoBuffer expected(total), actual(total);
 
   auto engine = std::make_unique<Engine>(level);
-  InPlaceEngine reference;
+  auto referenceOwner = std::make_unique<InPlaceEngine>();  // too large for a thread's stack
+  InPlaceEngine& reference = *referenceOwner;
   const Params first{FactoryPrograms[0]};
   engine->recompute(first.data());
   reference.recompute(first.data());
