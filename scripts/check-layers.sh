@@ -3,7 +3,9 @@
 # slip without a link error:
 #   - only src/platform/win32 includes Windows system headers (the platform seam);
 #   - params includes nothing of the other layers, engine only params, platform nothing;
-#   - the toolkit (gui) never includes the editor.
+#   - the toolkit (gui) never includes the editor;
+#   - the plug-in host reaches the plug-in through its records (shell/VstAbi.h) and the
+#     library loader (platform/Library.h) only.
 #   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
 set -uo pipefail
 
@@ -34,6 +36,8 @@ violations "engine includes a layer above it" "$include\"(shell|gui|editor|platf
 violations "platform includes a layer above it" "$include\"(params|engine|shell|gui|editor)/" \
   platform
 violations "the toolkit includes the editor" "$include\"editor/" gui
+violations "the host includes more than the plug-in's records and the loader" \
+  "$include\"((params|engine|gui|editor)/|shell/[^V]|platform/[^L])" host
 
 [ "$failed" = 0 ] && echo "ok: layering holds"
 exit "$failed"
