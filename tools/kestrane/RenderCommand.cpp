@@ -4,6 +4,7 @@
 //
 //   kestrane render IN OUT [--program N|NAME] [--set NAME=VALUE]... [--block FRAMES]
 //                          [--gain-reduction]
+//   kestrane render IN... --out-dir DIR [--jobs N] [options]    many files, several at once
 //   kestrane render [options]          renders a built-in demo into out/
 //
 // The file is processed at its own sample rate; a mono file feeds both inputs and is written
@@ -33,6 +34,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "Batch.h"
 #include "Commands.h"
 #include "host/TestHost.h"
 #include "params/ParameterTable.h"
@@ -92,8 +94,11 @@ struct Setting {
 };
 
 struct Options {
-  std::string input, output;  // both empty: the demo
-  std::string program;        // empty: program 0
+  std::string input, output;        // both empty: the demo
+  std::vector<std::string> inputs;  // with outDir: a batch, each into outDir under its name
+  std::string outDir;
+  int jobs = 0;                     // files of a batch at once, 0: one per processor
+  std::string program;              // empty: program 0
   std::vector<Setting> settings;
   int32_t block = kDefaultBlock;
   bool gainReduction = false;  // measure each band's largest reduction (two passes per band)
@@ -127,13 +132,29 @@ int parseOptions(const std::vector<std::string>& arguments, Options& options) {
       options.block = static_cast<int32_t>(frames);
     } else if (a == "--gain-reduction") {
       options.gainReduction = true;
+    } else if (a == "--out-dir") {
+      if (!next(options.outDir) || options.outDir.empty()) {
+        return fail(kExitUsage, "--out-dir needs a folder");
+      }
+    } else if (a == "--jobs") {
+      std::string s;
+      double jobs = 0.0;
+      if (!next(s) || !parseNumber(s, jobs) || jobs < 1 || jobs > 256 || jobs != std::floor(jobs)) {
+        return fail(kExitUsage, "--jobs needs a whole number of files from 1 to 256");
+      }
+      options.jobs = static_cast<int>(jobs);
     } else if (a.size() > 1 && a[0] == '-') {
       return fail(kExitUsage, "unknown option '%s'", a.c_str());
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() == 2) {
+  if (!options.outDir.empty()) {
+    if (positional.empty()) return fail(kExitUsage, "--out-dir needs input files to render");
+    options.inputs = positional;
+  } else if (options.jobs != 0) {
+    return fail(kExitUsage, "--jobs goes with --out-dir");
+  } else if (positional.size() == 2) {
     options.input = positional[0];
     options.output = positional[1];
   } else if (!positional.empty()) {
@@ -469,10 +490,11 @@ class Progress {
  public:
   Progress(int64_t total, bool show) : total_(total), show_(show) {}
   void update(int64_t done) {
-    if (!show_) return;
     const int percent = static_cast<int>(100 * done / std::max<int64_t>(total_, 1));
     if (percent == shown_) return;
     shown_ = percent;
+    reportBatchProgress(percent);
+    if (!show_) return;
     const int width = 40, filled = percent * width / 100;
     std::fprintf(stderr, "\rrendering [%s%s] %3d%%", std::string(filled, '=').c_str(),
                  std::string(width - filled, ' ').c_str(), percent);
@@ -917,11 +939,34 @@ int render(const Options& options) {
   return kExitOk;
 }
 
+// One file, IN to OUT, with the options' settings.
+int renderFile(const Options& options) {
+  struct stat st {};
+  if (stat(options.input.c_str(), &st) != 0) {
+    return fail(kExitFailure, "no input file '%s'", options.input.c_str());
+  }
+  if (sameFile(options.input, options.output)) {
+    return fail(kExitFailure, "the output '%s' is the input file; choose another name",
+                options.output.c_str());
+  }
+  return render(options);
+}
+
 }  // namespace
 
 int renderCommand(const std::vector<std::string>& arguments) {
   Options options;
   if (const int code = parseOptions(arguments, options); code != kExitOk) return code;
+
+  if (!options.outDir.empty()) {
+    return renderBatch(options.inputs, options.outDir, options.jobs,
+                       [&options](const std::string& input, const std::string& output) {
+                         Options one = options;
+                         one.input = input;
+                         one.output = output;
+                         return renderFile(one);
+                       });
+  }
 
   if (options.input.empty()) {
     // The demo: written to out/, then rendered like any file.
@@ -932,16 +977,7 @@ int renderCommand(const std::vector<std::string>& arguments) {
     options.output = "out/kestrane-demo.wav";
     if (!writeDemo(options.input)) return fail(kExitFailure, "cannot write %s", options.input.c_str());
   }
-
-  struct stat st {};
-  if (stat(options.input.c_str(), &st) != 0) {
-    return fail(kExitFailure, "no input file '%s'", options.input.c_str());
-  }
-  if (sameFile(options.input, options.output)) {
-    return fail(kExitFailure, "the output '%s' is the input file; choose another name",
-                options.output.c_str());
-  }
-  return render(options);
+  return renderFile(options);
 }
 
 }  // namespace kestrane::cli

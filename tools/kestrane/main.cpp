@@ -23,14 +23,17 @@ const Command kCommands[] = {
      "display text and unit, and the programs with the current one marked.",
      {}},
     {"render",
-     {"[IN OUT] [options]"},
+     {"[IN OUT] [options]", "IN... --out-dir DIR [options]"},
      "process audio files through the plug-in (no files: the demo, into out/)",
      renderCommand,
      "Processes an audio file (WAV, FLAC or AIFF, mono or stereo, at its own sample rate) "
      "through the plug-in, as a host bouncing a track would, and prints a summary: the "
      "program and settings, the delay removed, the peaks and, when asked, each band's largest "
      "gain reduction. The output is aligned with the input and takes the format its extension "
-     "names; it is written under a temporary name and renamed only when complete. Without files a built-in demo (twelve seconds of generated music) is "
+     "names; it is written under a temporary name and renamed only when complete. With "
+     "--out-dir every IN is rendered into DIR under its own name, with the same settings, "
+     "several files at once; a file that cannot be rendered is named, skipped, and makes the "
+     "exit status 1. Without files a built-in demo (twelve seconds of generated music) is "
      "written to out/kestrane-demo-dry.wav and rendered to out/kestrane-demo.wav.",
      {
          {"--program", "N|NAME", "start from program N (0 to 15) or the program so named; "
@@ -42,6 +45,8 @@ const Command kCommands[] = {
                           "(the output does not depend on it)"},
          {"--gain-reduction", "", "measure each band's largest gain reduction (two more passes "
                                   "per band)"},
+         {"--out-dir", "DIR", "render every IN into DIR, made if missing, under its own name"},
+         {"--jobs", "N", "with --out-dir: render N files at once; default one per processor"},
      }},
     {"snapshot",
      {"OUT.png [options]"},
@@ -170,10 +175,11 @@ void printManualPage() {
   for (const Option& option : kProgramOptions) printOptionItem(option);
   std::printf(".SH ENVIRONMENT\n.TP\n.B KESTRANE_PLUGIN\nThe plug-in library to load instead "
               "of the one built with this program.\n");
-  std::printf(".SH EXIT STATUS\n0 when the command did its work, 1 when it could not, 2 for arguments it does not "
+  std::printf(".SH EXIT STATUS\n0 when the command did its work, 1 when it could not (for "
+              "render with \\-\\-out\\-dir: when any file failed), 2 for arguments it does not "
               "understand.\n");
   std::printf(".SH EXAMPLES\n.nf\nkestrane render mix.wav mix-mastered.flac \\-\\-program "
-              "Mastering\nkestrane render mix.wav out.wav \\-\\-set "
+              "Mastering\nkestrane render *.wav \\-\\-out\\-dir rendered \\-\\-set "
               "\"C.Thr.LF=\\-20\"\nkestrane snapshot editor.png \\-\\-page expander \\-\\-signal\n"
               ".fi\n");
 }
