@@ -385,4 +385,20 @@ TEST_F(RenderCommand, WithoutFilesTheDemoLandsInOut) {
       << r.out;
 }
 
+// The demo shows what the product does: the default program's compressor works in every band.
+TEST_F(RenderCommand, TheDemoMakesEveryBandOfTheDefaultProgramWork) {
+  const Result r = run("--gain-reduction");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Program    0 Mastering"), std::string::npos) << r.out;
+  for (const char* band : {"LF", "LMF", "HMF", "HF"}) {
+    const std::string label = std::string("\n  ") + band + " ";
+    const std::size_t at = r.out.find(label);
+    ASSERT_NE(at, std::string::npos) << band << " missing from\n" << r.out;
+    double reduction = 0.0;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at + label.size(), " %lf dB", &reduction), 1)
+        << band << ": " << r.out.substr(at + 1, 30);
+    EXPECT_GE(reduction, 0.5) << band << " barely works on the demo:\n" << r.out;
+  }
+}
+
 }  // namespace

@@ -36,6 +36,7 @@
 
 #include "Batch.h"
 #include "Commands.h"
+#include "Demo.h"
 #include "host/TestHost.h"
 #include "params/ParameterTable.h"
 
@@ -512,58 +513,18 @@ class Progress {
 
 // --- The demo ----------------------------------------------------------------------------------
 
-// Twelve seconds of a small band at 120 beats per minute: a quiet intro of pad and hats, then
-// kick, snare, bass and pad at full level, and a fade. Written as a 32-bit float WAV, so that
-// the rendered demo (same format) keeps any peak above full scale instead of clipping it.
+// The built-in demo (Demo.h), written as a 32-bit float WAV, so that the rendered demo (same
+// format) keeps any peak above full scale instead of clipping it.
 bool writeDemo(const std::string& path) {
-  const int rate = 44100;
-  const int frames = 12 * rate;
-  std::vector<float> samples(2 * static_cast<std::size_t>(frames));
-  const double pi = 3.14159265358979323846;
-  const double beat = 0.5;
-  const double bassNotes[4] = {55.0, 43.65, 65.41, 49.0};
-  const double chords[4][3] = {
-      {220.0, 261.63, 329.63}, {174.61, 220.0, 261.63}, {261.63, 329.63, 392.0}, {196.0, 246.94, 293.66}};
-  uint32_t seed = 12345;
-  double previousNoise = 0.0;
-  for (int i = 0; i < frames; ++i) {
-    const double t = static_cast<double>(i) / rate;
-    seed = seed * 1664525u + 1013904223u;
-    const double noise = static_cast<int32_t>(seed) / 2147483648.0;
-    const double hiss = noise - previousNoise;  // a crude high-pass for the hats
-    previousNoise = noise;
-    const int bar = static_cast<int>(t / (4 * beat)) % 4;
-    const double inBeat = std::fmod(t, beat);
-    const int beatIndex = static_cast<int>(t / beat) % 4;
-    const bool full = t >= 4.0;
-    const double fade = t > 11.0 ? 12.0 - t : 1.0;
-
-    const double hat = 0.12 * hiss * std::exp(-std::fmod(t, beat / 2) * 60.0);
-    double pad = 0.0;
-    for (double f : chords[bar]) pad += std::sin(2 * pi * f * t) * 0.07;
-    double kick = 0.0, snare = 0.0, bass = 0.0;
-    if (full) {
-      kick = 0.9 * std::sin(2 * pi * (45.0 * inBeat + 2.0 * (1 - std::exp(-inBeat * 30)))) *
-             std::exp(-inBeat * 8.0);
-      if (beatIndex % 2 == 1) {
-        snare = (0.5 * noise + 0.3 * std::sin(2 * pi * 180.0 * inBeat)) * std::exp(-inBeat * 18.0);
-      }
-      const double phase = std::fmod(t * bassNotes[bar], 1.0);
-      bass = 0.35 * (2.0 * phase - 1.0) * std::exp(-std::fmod(t, beat / 2) * 3.0);
-    }
-    const double level = full ? 1.0 : 0.3;
-    const double left = fade * level * (kick + snare * 0.8 + bass + pad + hat * 1.2);
-    const double right = fade * level * (kick + snare + bass + pad * 0.8 + hat * 0.8);
-    samples[2 * static_cast<std::size_t>(i)] = static_cast<float>(0.45 * left);
-    samples[2 * static_cast<std::size_t>(i) + 1] = static_cast<float>(0.45 * right);
-  }
+  const DemoAudio demo = makeDemo();
   SF_INFO info{};
-  info.samplerate = rate;
+  info.samplerate = demo.rate;
   info.channels = 2;
   info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  const sf_count_t frames = static_cast<sf_count_t>(demo.samples.size() / 2);
   PendingOutput pending(path);
   if (!pending.open(info)) return false;
-  if (sf_writef_float(pending.file(), samples.data(), frames) != frames) return false;
+  if (sf_writef_float(pending.file(), demo.samples.data(), frames) != frames) return false;
   return pending.commit();
 }
 
