@@ -14,13 +14,13 @@ native_pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation
-  libsndfile1-dev sox
+  libsndfile1-dev sox groff-base bsdextrautils
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb
 )
 
 stamp=/var/lib/kestrane-deps.stamp
-want="v1 ${native_pkgs[*]}"
+want="v2 ${native_pkgs[*]}"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   echo "install-deps: already installed"
   exit 0

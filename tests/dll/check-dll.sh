@@ -6,13 +6,15 @@
 #   check-dll.sh imports   <objdump> <dll>
 #   check-dll.sh resources <objdump> <dll> <resources-dir>
 #   check-dll.sh version   <objdump> <dll> <version>
+#   check-dll.sh timestamp <objdump> <dll>
 #
 # A host finds the plug-in by its one export, `main`; anything more exported is an accident of
 # the build (mingw exports every symbol when nothing is marked). The library must load on a bare
 # Windows system, so it may import only system DLLs: the compiler's runtime (libgcc_s,
 # libstdc++, libwinpthread) is linked in. Its bitmaps are resources inside it, one per line of
 # resources/Kestrane.rc, checked once artwork exists in resources/. Its version resource names
-# the project's version, as the file's properties show it.
+# the project's version, as the file's properties show it. Its header carries no link time
+# (zero), so that building one commit twice gives the same file.
 #
 # Exit codes: 0 pass, 1 fail (with the reason), 77 skipped (with the reason; CTest shows it).
 set -uo pipefail
@@ -116,6 +118,12 @@ case "$check" in
     [ "$(grep -cxF "$version" <<< "$strings")" -ge 2 ] \
       || fail "the version resource does not read $version"
     echo "ok: version resource reads $version"
+    ;;
+  timestamp)
+    stamp=$(grep -m1 '^Time/Date' <<< "$headers" | sed 's/^Time\/Date[[:space:]]*//')
+    [ -n "$stamp" ] || fail "no Time/Date in the PE header"
+    grep -q '1970' <<< "$stamp" || fail "the PE header carries a link time: $stamp"
+    echo "ok: no link time in the PE header ($stamp)"
     ;;
   *)
     fail "unknown check '$check'"
