@@ -14,7 +14,7 @@ native_pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation
-  libsndfile1-dev sox groff-base bsdextrautils pandoc chromium
+  libsndfile1-dev sox groff-base bsdextrautils pandoc chromium zip
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb
 )
