@@ -241,6 +241,7 @@ int renderBatch(const std::vector<std::string>& inputs, const std::string& outDi
       } else {
         job.finished = true;
         job.stopped = std::string("no process to render it: ") + std::strerror(errno);
+        ++done;
       }
     }
     readProgress(batch, 100);
