@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -34,6 +35,11 @@ constexpr const char* kTool = "kestrane render";
 
 // In a child rendering one file of a batch: where its progress goes (one byte per percent).
 int progressPipe = -1;
+
+// The signal that interrupted the batch (Ctrl-C, a terminal closed, kill), 0 while none has.
+volatile sig_atomic_t interruption = 0;
+void noteInterruption(int signal) { interruption = signal; }
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
 
 std::string baseName(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -136,6 +142,7 @@ bool start(Job& job, const std::vector<Job>& jobs, const RenderOne& renderOne) {
       if (other.progress >= 0) close(other.progress);
     }
     close(pipeEnds[0]);
+    for (int signal : kInterruptions) std::signal(signal, SIG_DFL);
     progressPipe = pipeEnds[1];
     dup2(fileno(job.out), 1);
     dup2(fileno(job.err), 2);
@@ -230,10 +237,28 @@ int renderBatch(const std::vector<std::string>& inputs, const std::string& outDi
   }
 
   if (jobs <= 0) jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  // An interruption stops the children, removes what they were writing, then ends the batch
+  // as the signal would have.
+  for (int signal : kInterruptions) std::signal(signal, noteInterruption);
   BatchLine line(batch.size(), isatty(2));
   std::size_t next = 0, printed = 0, running = 0, done = 0;
   std::vector<std::string> failed;
   while (printed < batch.size()) {
+    if (interruption != 0) {
+      line.clear();
+      for (Job& job : batch) {
+        if (job.pid <= 0 || job.finished) continue;
+        kill(job.pid, SIGTERM);
+        waitpid(job.pid, nullptr, 0);
+        removeLeftovers(outDir, job.output);
+      }
+      std::fprintf(stderr, "%s: interrupted; the files not yet complete are not in %s\n", kTool,
+                   outDir.c_str());
+      const int signal = interruption;
+      std::signal(signal, SIG_DFL);
+      raise(signal);
+      return kExitFailure;
+    }
     while (running < static_cast<std::size_t>(jobs) && next < batch.size()) {
       Job& job = batch[next++];
       if (start(job, batch, renderOne)) {
@@ -270,6 +295,7 @@ int renderBatch(const std::vector<std::string>& inputs, const std::string& outDi
     line.draw(batch, done);
   }
   line.clear();
+  for (int signal : kInterruptions) std::signal(signal, SIG_DFL);
 
   std::printf("Batch      %zu of %zu files rendered into %s\n", batch.size() - failed.size(),
               batch.size(), outDir.c_str());
