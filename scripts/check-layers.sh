@@ -6,7 +6,9 @@
 #   - params includes nothing of the other layers, engine only params, platform nothing;
 #   - the effect core includes only engine and params; a format adapter (shell for VST 2.x,
 #     lv2 for LV2) never includes the other;
-#   - the toolkit (gui) never includes the editor.
+#   - the toolkit (gui) never includes the editor;
+#   - the plug-in host reaches the plug-in through its records (shell/VstAbi.h) and the
+#     library loader (platform/Library.h) only.
 #   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
 set -uo pipefail
 
@@ -43,6 +45,8 @@ violations "the LV2 adapter includes the VST 2.x shell" "$include\"shell/" lv2
 violations "platform includes a layer above it" "$include\"(params|engine|core|shell|lv2|gui|editor)/" \
   platform
 violations "the toolkit includes the editor" "$include\"editor/" gui
+violations "the host includes more than the plug-in's records and the loader" \
+  "$include\"((params|engine|gui|editor)/|shell/[^V]|platform/[^L])" host
 
 [ "$failed" = 0 ] && echo "ok: layering holds"
 exit "$failed"

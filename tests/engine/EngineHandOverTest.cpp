@@ -13,7 +13,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/CrossoverKernels.h"
-#include "host/SampleRates.h"
+#include "SampleRates.h"
 #include "engine/SampleConversion.h"
 
 namespace kestrane {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "golden/ProgramMaterial.h"
-#include "host/SampleRates.h"
+#include "SampleRates.h"
 #include "host/TestHost.h"
 #include "params/ParamId.h"
 

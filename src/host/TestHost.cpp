@@ -4,11 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "platform/Library.h"
 
 namespace kestrane::testhost {
 
@@ -26,13 +22,6 @@ struct AudioCall {
   AudioCall& operator=(const AudioCall&) = delete;
 };
 
-#ifdef _WIN32
-// Under wine a Unix path is reached through the drive that maps the root directory.
-std::string systemPath(const std::string& path) {
-  return !path.empty() && path[0] == '/' ? "Z:" + path : path;
-}
-#endif
-
 }  // namespace
 
 std::string defaultPluginPath() {
@@ -45,32 +34,16 @@ std::string defaultPluginPath() {
 // --- PluginLibrary -------------------------------------------------------------------------
 
 PluginLibrary::PluginLibrary(const std::string& path) {
-#ifdef _WIN32
-  handle = LoadLibraryA(systemPath(path).c_str());
-  if (!handle) loadError = "LoadLibraryA failed for " + path;
-#else
-  handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) loadError = dlerror();
-#endif
+  handle = platform::loadLibrary(path, loadError);
 }
 
 PluginLibrary::~PluginLibrary() {
-  if (!handle) return;
-#ifdef _WIN32
-  FreeLibrary(static_cast<HMODULE>(handle));
-#else
-  dlclose(handle);
-#endif
+  if (handle) platform::unloadLibrary(handle);
 }
 
 PluginEntryProc PluginLibrary::entry(const char* name) const {
   if (!handle) return nullptr;
-#ifdef _WIN32
-  return reinterpret_cast<PluginEntryProc>(
-      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name)));
-#else
-  return reinterpret_cast<PluginEntryProc>(dlsym(handle, name));
-#endif
+  return reinterpret_cast<PluginEntryProc>(platform::librarySymbol(handle, name));
 }
 
 // --- TestHost ------------------------------------------------------------------------------
