@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one Windows i686 program under wine's 32-bit loader and answers with its exit code:
-#   cmake/wine32-run.sh build/win32/tests/host/kestrane_conformance.exe
+#   cmake/wine32-run.sh build/win32/tests/shell/kestrane_shell_conformance.exe
 # The win32 build's CMAKE_CROSSCOMPILING_EMULATOR.
 #
 # The 32-bit loader is an i386 Linux program. A kernel with IA32 emulation runs it directly; one

@@ -9,7 +9,9 @@
 #   - the toolkit (gui) never includes the editor or a format adapter: it reaches its host only
 #     through gui/EditorHost.h; the editor includes no format adapter either;
 #   - the VST 2.x effect classes include no toolkit or editor (only the shell's editor binding,
-#     VstEditor.h, and the editor factory bind them in).
+#     VstEditor.h, and the editor factory bind them in);
+#   - the plug-in host reaches the plug-in through its records (shell/VstAbi.h) and the
+#     library loader (platform/Library.h) only.
 #   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
 set -uo pipefail
 
@@ -49,6 +51,8 @@ violations "the toolkit includes the editor or a format adapter" "$include\"(edi
 violations "the editor includes a format adapter" "$include\"(shell|lv2)/" editor
 violations "the VST 2.x effect classes include the toolkit or the editor" "$include\"(gui|editor)/" \
   --exclude=VstEditor.h --exclude=EditorFactory.cpp shell
+violations "the host includes more than the plug-in's records and the loader" \
+  "$include\"((params|engine|gui|editor)/|shell/([^V]|Vst[^A])|platform/[^L])" host
 
 [ "$failed" = 0 ] && echo "ok: layering holds"
 exit "$failed"

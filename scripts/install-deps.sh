@@ -9,19 +9,22 @@ if [ "$(id -u)" != 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
+# Another apt run (an unattended upgrade, a second checkout's test run) may hold the package
+# lock for a while: wait for it rather than fail.
+apt=(apt-get -o DPkg::Lock::Timeout=600)
 
 native_pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation
-  libsndfile1-dev sox
+  libsndfile1-dev sox groff-base bsdextrautils pandoc chromium zip
   lv2-dev lilv-utils sordi
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev
 )
 
 stamp=/var/lib/kestrane-deps.stamp
-want="v2 ${native_pkgs[*]}"
+want="v3 ${native_pkgs[*]}"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   echo "install-deps: already installed"
   exit 0
@@ -37,14 +40,14 @@ if [ ! -f "$bp" ]; then
 fi
 
 echo "install-deps: apt-get update"
-apt-get update -qq
+"${apt[@]}" update -qq
 echo "install-deps: installing native, cross and wine packages"
-apt-get install -y -qq --no-remove "${native_pkgs[@]}" > /dev/null
+"${apt[@]}" install -y -qq --no-remove "${native_pkgs[@]}" > /dev/null
 echo "install-deps: installing qemu-user (backports) and wine32:i386"
-if ! apt-get install -y -qq --no-remove -t bookworm-backports qemu-user > /dev/null 2>&1; then
+if ! "${apt[@]}" install -y -qq --no-remove -t bookworm-backports qemu-user > /dev/null 2>&1; then
   echo "install-deps: qemu-user from bookworm-backports could not be installed; the 32-bit DLL will not run here"
 fi
-if ! apt-get install -y -qq --no-remove wine32:i386 > /dev/null 2>&1; then
+if ! "${apt[@]}" install -y -qq --no-remove wine32:i386 > /dev/null 2>&1; then
   echo "install-deps: wine32:i386 could not be installed; the 32-bit DLL will not run here"
 fi
 echo "$want" > "$stamp"

@@ -25,7 +25,7 @@ int32_t EffectCore::update() noexcept {
     record[slot] = values_[slot].load(std::memory_order_relaxed);
   }
   engine_->recompute(record);
-  return latencyFor(engine_->coefficients());
+  return engine_->preparedDelaySamples();
 }
 
 void EffectCore::setSampleRate(float rate) noexcept {
@@ -58,25 +58,6 @@ void EffectCore::process(const float* const* inputs, float* const* outputs, uint
     engine_->processReplacing(in, out, n, rate);
     done += static_cast<uint64_t>(n);
   }
-}
-
-int32_t latencyFor(const EngineCoefficients& c) noexcept {
-  // A crossover stage's output lies (taps - 1) / 2 tap spacings, less one sample, behind its
-  // input (the centre of its linear-phase kernel); the band path adds the lookahead.
-  // Kept in this one place so that an engine-level total-delay function can take its place.
-  const CrossoverKernelSet& kernels = crossoverKernels();
-  if (c.kernels.rateIndex < 0) return c.lookaheadSamples;  // no kernels selected yet
-  int32_t delay = c.lookaheadSamples;
-  for (int32_t k = 0; k < 3; ++k) {
-    delay += crossoverDelay(kernels.records[static_cast<size_t>(c.kernels.recordIndex(k))]);
-  }
-  return delay;
-}
-
-int32_t crossoverDelay(const KernelRecord& record) noexcept {
-  // A stage's output lies (taps - 1) / 2 tap spacings, less one sample, behind its input: the
-  // centre of its linear-phase kernel.
-  return (record[KernelTapCountWord] - 1) / 2 * record[KernelSpacingWord] - 1;
 }
 
 }  // namespace kestrane

@@ -42,7 +42,7 @@ class EffectCore {
   // The engine's full update: every coefficient from all 49 values and the engine's sample rate.
   // The values are read and handed over under one lock, so that of two threads' updates the
   // engine keeps the one that read later. Answers the delay, in samples, that the engine adds
-  // with the coefficients just computed (see latencyFor).
+  // with the coefficients just computed (Engine::preparedDelaySamples).
   int32_t update() noexcept;
 
   // The host's rate in Hz (truncated to whole Hz by the engine; below 1 Hz or NaN is ignored).
@@ -76,11 +76,5 @@ class EffectCore {
   std::atomic<float> values_[kNumParams];
   std::mutex updateMutex_;
 };
-
-// The delay the engine adds, in samples, while it runs with coefficients c: the group delays of
-// the three crossover stages plus the lookahead. Any thread.
-int32_t latencyFor(const EngineCoefficients& c) noexcept;
-// The group delay of one crossover kernel record, in samples.
-int32_t crossoverDelay(const KernelRecord& record) noexcept;
 
 }  // namespace kestrane

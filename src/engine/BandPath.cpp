@@ -16,6 +16,25 @@ void BandPathState::restartAfterKernelChange(int32_t delayLF, int32_t delayLMF) 
   alignDelayLF = delayLF;
   alignDelayLMF = delayLMF;
   lookaheadPos = 0;
+  lookaheadFresh = 0;
+}
+
+void BandPathState::silenceStaleLookahead(int32_t lookaheadSamples, int32_t frames) noexcept {
+  const int32_t reach = std::min(lookaheadSamples, LookaheadLength);
+  if (reach > lookaheadFresh) {
+    // Slots lookaheadPos - reach .. lookaheadPos - lookaheadFresh - 1, in at most two pieces.
+    const int32_t first = (lookaheadPos - reach) & (LookaheadLength - 1);
+    const int32_t count = reach - lookaheadFresh;
+    const int32_t beforeEnd = std::min(count, LookaheadLength - first);
+    for (auto& band : lookahead) {
+      for (auto& ring : band) {
+        std::fill_n(ring.data() + first, beforeEnd, 0);
+        std::fill_n(ring.data(), count - beforeEnd, 0);
+      }
+    }
+    lookaheadFresh = reach;
+  }
+  lookaheadFresh = std::min(lookaheadFresh + frames, LookaheadLength);
 }
 
 namespace {

@@ -14,8 +14,11 @@
 
 namespace kestrane {
 
-inline constexpr int32_t AlignLength = 4096;       // > FIR2.delay + FIR3.delay (at most 3886)
-inline constexpr int32_t LookaheadLength = 16384;  // > kMaxLookaheadSamples
+// Powers of two. The alignment rings exceed the longest FIR2.delay + FIR3.delay of any rate
+// group (3940 at 176.4 and 192 kHz; the crossover tests check every pair of records).
+inline constexpr int32_t AlignLength = 4096;
+inline constexpr int32_t LookaheadLength = 32768;  // > kMaxLookaheadSamples
+static_assert(LookaheadLength > kMaxLookaheadSamples, "the lookahead never wraps the ring");
 
 // The delay lines and dynamics state between the crossover and the output.
 struct BandPathState {
@@ -32,13 +35,25 @@ struct BandPathState {
   // Lookahead rings per band (LF, LMF, HMF, HF) and channel, one shared write position.
   std::array<std::array<std::array<int32_t, LookaheadLength>, 2>, kNumBands> lookahead{};
   int32_t lookaheadPos = 0;
+  // How many slots just behind lookaheadPos hold band signals of the kernels loaded now (or
+  // the silence they start from), up to the rings' length; the older slots hold audio of the
+  // kernels before, which must never reach the output.
+  int32_t lookaheadFresh = LookaheadLength;
 
   int32_t subBlockPhase = 0;  // position inside the current 4-sample detector step
   std::array<BandDynamics, kNumBands> dynamics{};
 
-  // A kernel change: the alignment rings restart from silence with the new delays. The
-  // lookahead rings keep their contents; only their position restarts.
+  // A kernel change: the alignment rings restart from silence with the new delays, and the
+  // lookahead rings' position restarts with nothing in them fresh (see silenceStaleLookahead).
   void restartAfterKernelChange(int32_t delayLF, int32_t delayLMF) noexcept;
+
+  // Before the band path runs `frames` samples with a lookahead of `lookaheadSamples`: the
+  // ring slots those samples would read from before the last kernel change are set to 0, so
+  // that the delayed bands start from silence like the filters, then the frames count as
+  // fresh. Clears nothing once lookaheadSamples of fresh samples are behind the position
+  // (always, in steady state), and at most lookaheadSamples slots per ring after a change or a
+  // longer lookahead. Audio thread, before directSlots() for the same stretch.
+  void silenceStaleLookahead(int32_t lookaheadSamples, int32_t frames) noexcept;
 };
 
 // Peak readings of one block, unsigned magnitudes in Q23, all 0 at the start of a block.

@@ -1,6 +1,6 @@
-// The crossover kernel set: 4 sample-rate groups x 4 slopes x 13 frequencies = 208 records.
+// The crossover kernel set: 9 sample-rate groups x 4 slopes x 13 frequencies = 468 records.
 //
-// Layout (int32 words): a header of four words (rate-group count 4, slope count 4, frequency
+// Layout (int32 words): a header of four words (rate-group count 9, slope count 4, frequency
 // count 13, tap count 55), then the records, 59 words each:
 //   word 0     tap count, 55
 //   word 1     spacing L, the distance in samples between taps
@@ -18,7 +18,7 @@
 
 namespace kestrane {
 
-inline constexpr int32_t KernelRateGroups = 4;    // 32000, 44100, 48000, 96000 Hz
+inline constexpr int32_t KernelRateGroups = 9;    // KernelGroupRates
 inline constexpr int32_t KernelSlopes = 4;        // 6, 12, 18, 24 dB per octave
 inline constexpr int32_t KernelFrequencies = 13;  // CrossoverFreqSteps
 inline constexpr int32_t KernelTaps = 55;
@@ -35,19 +35,54 @@ inline constexpr int32_t KernelScaleWord = 2;
 inline constexpr int32_t KernelGainWord = 3;
 inline constexpr int32_t KernelFirstTapWord = 4;
 
-// The sample rate each group was designed for, in Hz.
-inline constexpr std::array<int32_t, KernelRateGroups> KernelGroupRates = {32000, 44100, 48000,
-                                                                           96000};
+// The sample rate each group was designed for, in Hz: the rates at which every split point lies
+// exactly where its step says. This is the one list of rate groups; the engine's selection, the
+// generator, the kernel report and the tests all read it. The first four groups are the
+// original set; later groups are appended so that no existing record moves.
+inline constexpr std::array<int32_t, KernelRateGroups> KernelGroupRates = {
+    32000, 44100, 48000, 96000, 22050, 24000, 88200, 176400, 192000};
+
+// The rate group a sample rate runs with: the group whose rate lies nearest (in Hz; of two
+// equally near, the lower). Any rate, however absurd, gives a valid group. Pure; any thread.
+constexpr int32_t kernelRateGroupFor(int32_t sampleRate) noexcept {
+  int32_t best = 0;
+  int64_t bestDistance = INT64_MAX;
+  for (int32_t g = 0; g < KernelRateGroups; ++g) {
+    const int64_t rate = KernelGroupRates[static_cast<std::size_t>(g)];
+    const int64_t d = rate > sampleRate ? rate - sampleRate : sampleRate - rate;
+    if (d < bestDistance ||
+        (d == bestDistance && rate < KernelGroupRates[static_cast<std::size_t>(best)])) {
+      best = g;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+// The highest rate a group was designed for; the delay lines are sized for it.
+inline constexpr int32_t KernelHighestGroupRate = [] {
+  int32_t highest = 0;
+  for (int32_t rate : KernelGroupRates) highest = rate > highest ? rate : highest;
+  return highest;
+}();
 
 using KernelRecord = std::array<int32_t, KernelRecordLength>;
 
-// The record of a rate group 0..3, slope 0..3 and frequency 0..12 (an index into
-// CrossoverFreqSteps; FIR k + 1 uses frequency index freqIndex[k] + k).
+// The record of a rate group 0..KernelRateGroups - 1, slope 0..3 and frequency 0..12 (an index
+// into CrossoverFreqSteps; FIR k + 1 uses frequency index freqIndex[k] + k).
 constexpr int32_t kernelRecordIndex(int32_t rateIndex, int32_t slope, int32_t frequency) noexcept {
   return rateIndex * (KernelSlopes * KernelFrequencies) + slope * KernelFrequencies + frequency;
 }
 
-// The kernel set as generated: header, then 208 records with gain and taps as stored.
+// The group delay of a record's filter, in samples: the centre of the interpolated response,
+// 27 model taps of L samples, less the one sample by which the double integrator's triangle
+// leads. The low output is the input's low-passed copy this many samples late, the high output
+// the input this late less the low output.
+constexpr int32_t kernelDelay(const KernelRecord& record) noexcept {
+  return ((record[KernelTapCountWord] - 1) / 2) * record[KernelSpacingWord] - 1;
+}
+
+// The kernel set as generated: header, then KernelRecordCount records with gain and taps as stored.
 extern const std::array<int32_t, KernelSetLength> StoredCrossoverKernels;
 
 // The set as the processor uses it: gain words and taps multiplied by 256 (gain Q31).

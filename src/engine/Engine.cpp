@@ -13,6 +13,16 @@ float meterValue(const LookupTables& tables, uint32_t reading) noexcept {
   return static_cast<float>(1.0 + 0.15 * level * (1.0 / 8388608.0));
 }
 
+int32_t outputDelaySamples(const EngineCoefficients& c) noexcept {
+  if (c.kernels.rateIndex < 0) return 0;
+  const CrossoverKernelSet& kernels = crossoverKernels();
+  int32_t delay = c.lookaheadSamples;
+  for (int32_t k = 0; k < 3; ++k) {
+    delay += kernelDelay(kernels.records[static_cast<std::size_t>(c.kernels.recordIndex(k))]);
+  }
+  return delay;
+}
+
 Engine::Engine() noexcept : Engine(detectedSimdLevel()) {}
 
 Engine::Engine(SimdLevel level) noexcept
@@ -56,6 +66,10 @@ EngineCoefficients Engine::coefficients() const noexcept {
   return latest_;
 }
 
+int32_t Engine::preparedDelaySamples() const noexcept {
+  return outputDelaySamples(coefficients());
+}
+
 void Engine::attachMeters(MeterSlots* slots) noexcept {
   meters_.store(slots, std::memory_order_release);
 }
@@ -72,7 +86,7 @@ void Engine::adoptNewestCoefficients() noexcept {
   if (set.kernelGeneration == loadedGeneration_) return;
 
   // New kernels: every filter restarts from silence (there is no cross-fade), and so do the
-  // alignment rings that pair the bands up behind them.
+  // alignment rings that pair the bands up behind them and the lookahead behind those.
   loadedGeneration_ = set.kernelGeneration;
   loaded_ = set.coefficients.kernels;
   const CrossoverKernelSet& kernels = crossoverKernels();
@@ -116,6 +130,7 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
   // their slots, else into the scratch. Filter k's low output is band k (LF, LMF, HMF); FIR3's
   // high output is HF.
   const EngineCoefficients& coefficients = exchange_.current().coefficients;
+  path_.silenceStaleLookahead(coefficients.lookaheadSamples, frames);
   const BandSlots slots = directSlots(path_, frames, coefficients.lookaheadSamples);
   std::array<std::array<int32_t*, 2>, kNumBands> band;
   for (std::size_t b = 0; b < kNumBands; ++b) {

@@ -12,7 +12,7 @@
 // filters and alignment rings) takes place there. Called on one thread, this gives exactly the
 // results of updating the coefficients in place between blocks.
 //
-// The object is large (about 700 kB of delay lines); allocate it on the heap.
+// The object is large (about 1.5 MB of delay lines); allocate it on the heap.
 #pragma once
 
 #include <array>
@@ -32,6 +32,12 @@ namespace kestrane {
 // Meter scale of a Q23 magnitude: 1 + 0.15 * log2 level (1.0 at full scale and above, 0.85 one
 // octave below, -1.25 at the table floor).
 float meterValue(const LookupTables& tables, uint32_t reading) noexcept;
+
+// The delay of the engine's output behind its input, in samples, when it runs coefficient set
+// c: the group delays of the three crossover filters c selects (FIR1 + FIR2 + FIR3) plus the
+// lookahead. This is the latency a host compensates. 0 for a set that selects no kernels.
+// Pure; any thread.
+int32_t outputDelaySamples(const EngineCoefficients& c) noexcept;
 
 class Engine {
  public:
@@ -66,6 +72,11 @@ class Engine {
   // The newest coefficient set recompute() produced.
   EngineCoefficients coefficients() const noexcept;
 
+  // outputDelaySamples() of the newest set recompute() produced: the delay every block from
+  // the next one on runs with, in samples (0 before the first recompute()). Parameter side,
+  // any thread; what the plug-in formats report to their hosts.
+  int32_t preparedDelaySamples() const noexcept;
+
   // --- Meters -------------------------------------------------------------------------------
 
   // The editor's meter slots, or null when there is no editor (then nothing is published).
@@ -84,8 +95,9 @@ class Engine {
   // The kernels the audio side runs with (all -1 before the first block after a recompute).
   // Audio thread, or while no block runs.
   KernelSelection loadedKernels() const noexcept { return loaded_; }
-  // FIR1.delay + FIR2.delay + FIR3.delay: the delay of the output behind the input, in samples,
-  // not counting the lookahead. Audio thread, or while no block runs.
+  // FIR1.delay + FIR2.delay + FIR3.delay of the kernels loaded now: the crossover's share of
+  // the output delay, in samples, without the lookahead. Audio thread, or while no block runs.
+  // (The host's latency is preparedDelaySamples().)
   int32_t latencySamples() const noexcept;
   // A band's detector and smoother state. Audio thread, or while no block runs.
   const BandDynamics& bandDynamics(int32_t band) const noexcept { return path_.dynamics[band]; }

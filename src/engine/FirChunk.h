@@ -19,7 +19,7 @@ inline constexpr int32_t FirChunkLimit = 256;
 
 struct FirChunk {
   const int32_t* ring;  // the channel's mirrored history (FirMirroredLength words)
-  int32_t first;        // ring slot of the chunk's first sample, 0..4095
+  int32_t first;        // ring slot of the chunk's first sample, 0..FirHistoryLength - 1
   int32_t frames;       // 1..FirChunkLimit; the chunk's taps never reach a slot it overwrote
   const int32_t* taps;  // the kernel's 55 taps
   int32_t spacing;      // L

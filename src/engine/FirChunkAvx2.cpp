@@ -67,8 +67,8 @@ inline void tapSumsOf(const int32_t* h, const int32_t* taps, int32_t l, int64_t*
 }
 
 // The history pointer for outputs from ring slot `slot` on, `span` of them: the upper copy
-// while the span fits below its end, the lower one beyond (there slot > 4096 - span >= 54 L,
-// so the reach back stays inside the ring too).
+// while the span fits below its end, the lower one beyond (there slot > FirHistoryLength - span
+// >= 54 L, so the reach back stays inside the ring too).
 inline const int32_t* historyAt(const int32_t* ring, int32_t slot, int32_t span) {
   return ring + slot + (slot + FirHistoryLength + span <= FirMirroredLength ? FirHistoryLength : 0);
 }

@@ -31,9 +31,7 @@ void FirStage::load(const KernelRecord& record) noexcept {
   spacing = record[KernelSpacingWord];
   scale = KernelScaleTable[static_cast<std::size_t>(record[KernelScaleWord] + KernelScaleOffset)];
   gain = record[KernelGainWord];
-  // The centre of the interpolated response: 27 model taps of L samples, less the one sample
-  // by which the double integrator's triangle leads.
-  delay = ((record[KernelTapCountWord] - 1) / 2) * spacing - 1;
+  delay = kernelDelay(record);
   clear();
 }
 

@@ -20,11 +20,13 @@
 
 namespace kestrane {
 
-inline constexpr int32_t FirHistoryLength = 4096;  // power of two, > 54 * 72 = 3888
+// Power of two, longer than the reach of the widest kernel (54 * 144 = 7776 samples at 176.4 and
+// 192 kHz); the crossover tests check every record against it.
+inline constexpr int32_t FirHistoryLength = 8192;
 inline constexpr int32_t FirHistoryMask = FirHistoryLength - 1;
-// Each channel's ring is stored twice in a row: slot i at i and again at i + 4096. The taps of
-// any output, and the outputs of any short run, then read one contiguous piece of memory
-// however the ring wraps.
+// Each channel's ring is stored twice in a row: slot i at i and again at i + FirHistoryLength.
+// The taps of any output, and the outputs of any short run, then read one contiguous piece of
+// memory however the ring wraps.
 inline constexpr int32_t FirMirroredLength = 2 * FirHistoryLength;
 // Samples of magnitude below this (-2^30 <= x < 2^30) are "calm": two of them add up in 32
 // bits without wrapping, which lets the symmetric taps be folded (see runPass).
@@ -48,8 +50,8 @@ struct FirPassBuffers {
 struct FirStage {
   // The converted record in use (crossoverKernels().records[...]).
   KernelRecord kernel{};
-  // Input history, left and right, indexed by writePos - j * spacing (mod 4096); mirrored:
-  // history[c][i] == history[c][i + 4096] for every slot i.
+  // Input history, left and right, indexed by writePos - j * spacing (mod FirHistoryLength);
+  // mirrored: history[c][i] == history[c][i + FirHistoryLength] for every slot i.
   std::array<std::array<int32_t, FirMirroredLength>, 2> history{};
   int32_t spacing = 1;   // L: samples between taps
   int32_t gain = 0;      // G: output gain, Q31
@@ -59,7 +61,7 @@ struct FirStage {
   // The double integrator per channel; two's-complement 64-bit sums.
   std::array<int64_t, 2> integ1{};
   std::array<int64_t, 2> integ2{};
-  // Per channel, how many of the newest samples in a row are calm (counted up to 4096). Kept
+  // Per channel, how many of the newest samples in a row are calm (up to FirHistoryLength). Kept
   // by every writer of the history; the fast passes fold the taps only while the whole tap
   // span is calm.
   std::array<int32_t, 2> calmRun{FirHistoryLength, FirHistoryLength};
@@ -69,7 +71,7 @@ struct FirStage {
 
   // Copies a converted record (crossoverKernels().records[...]), derives spacing, gain, scale
   // and delay from it and clears the state. Not for the audio thread's time budget: it clears
-  // 32 kB.
+  // 128 kB.
   void load(const KernelRecord& record) noexcept;
 
   // Zeroes the history rings, both integrators of both channels and the write position.
@@ -100,7 +102,7 @@ struct FirStage {
   // for the left and then the right channel and then calls advance().
   FirOutput step(int32_t channel, int32_t x) noexcept;
 
-  // Moves the write position on by one sample (mod 4096).
+  // Moves the write position on by one sample (mod FirHistoryLength).
   void advance() noexcept { writePos = (writePos + 1) & FirHistoryMask; }
 };
 

@@ -16,15 +16,7 @@ int32_t truncToInt32(double x) {
   return static_cast<int32_t>(x);
 }
 
-int32_t rateIndexFor(int32_t sampleRate) {
-  switch (sampleRate) {
-    case 32000: return 0;
-    case 44100: return 1;
-    case 48000: return 2;
-    case 96000: return 3;
-    default: return 1;  // the 44100 Hz kernels, so split points scale with the rate
-  }
-}
+int32_t rateIndexFor(int32_t sampleRate) { return kernelRateGroupFor(sampleRate); }
 
 SmoothingPair smoothingPair(double timeMs, int32_t sampleRate) {
   // A one-pole filter reaches 90 % from 10 % after ln 9 time constants: with 2197.22 =

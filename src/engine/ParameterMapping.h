@@ -5,14 +5,18 @@
 
 #include <cstdint>
 
+#include "engine/CrossoverKernels.h"
 #include "params/ParamId.h"
 
 namespace kestrane {
 
 // Expander threshold of a band that never expands: below every level the detector reports.
 inline constexpr int32_t kExpanderOff = -1073741823;
-// The lookahead rings hold 16384 samples; a longer delay is limited to what they can hold.
-inline constexpr int32_t kMaxLookaheadSamples = 16383;
+// The longest lookahead the rings hold. They are sized for the longest setting, 100 ms, at the
+// highest kernel-group rate (19200 samples at 192 kHz); only at rates above 327670 Hz would
+// 100 ms be longer, and there the delay is limited to this, never wrapped.
+inline constexpr int32_t kMaxLookaheadSamples = 32767;
+static_assert(kMaxLookaheadSamples >= KernelHighestGroupRate / 10, "100 ms at every group rate");
 
 // One-pole smoother weights in Q23: keep weighs the previous gain, take the target;
 // keep + take = 1.0 (8388608).
@@ -34,7 +38,8 @@ struct BandCoefficients {
   int32_t makeupGain = 8388608;  // Q23; 0 mutes the band
 };
 
-// Which crossover kernels are meant: the rate group and, per filter FIR1..FIR3, the slope
+// Which crossover kernels are meant: the rate group (an index into KernelGroupRates) and, per
+// filter FIR1..FIR3, the slope
 // index 0..3 and the frequency index 0..10 (filter k uses frequency step freqIndex[k] + k).
 struct KernelSelection {
   int32_t rateIndex = -1;
@@ -43,7 +48,7 @@ struct KernelSelection {
 
   // Record of filter k (0..2) in the kernel set: rate group, slope, frequency step.
   int32_t recordIndex(int32_t k) const {
-    return rateIndex * 52 + slopeIndex[k] * 13 + freqIndex[k] + k;
+    return kernelRecordIndex(rateIndex, slopeIndex[k], freqIndex[k] + k);
   }
   friend bool operator==(const KernelSelection& a, const KernelSelection& b) {
     if (a.rateIndex != b.rateIndex) return false;
@@ -79,7 +84,9 @@ EngineCoefficients mapParameters(const float* recordValues, int32_t sampleRate);
 // The pieces of the mapping that the tests and the editor's texts name on their own.
 namespace mapping {
 
-// Kernel rate group: 32000 -> 0, 44100 -> 1, 48000 -> 2, 96000 -> 3, any other rate -> 1.
+// Kernel rate group: the group of the nearest rate in KernelGroupRates (kernelRateGroupFor), so
+// every split point lies at its nominal frequency at the group rates and within the ratio of
+// the two rates elsewhere.
 int32_t rateIndexFor(int32_t sampleRate);
 // keep = trunc(exp(-2197.22 / (t * fs)) * 2^23), take = 2^23 - keep; t in milliseconds is the
 // 10 %-90 % rise time of the smoother. keep is 0 when t * fs is not above 0.

@@ -34,8 +34,9 @@ KestraneProcessor::KestraneProcessor(audioMasterCallback host)
 
   setEngineSampleRate(static_cast<int32_t>(getSampleRate()));
   engineReady = true;
-  recomputeEngine();
+  recomputeEngine();  // also sets initialDelay; the host hears nothing of it (reports held)
   invalidateKernelSelection();
+  delayReportHolds.store(0, std::memory_order_relaxed);
 
   setNumInputs(kNumChannels);
   setNumOutputs(kNumChannels);
@@ -74,10 +75,13 @@ void KestraneProcessor::setProgram(int32_t program) {
   if (!programs || !isProgramIndex(program)) return;
   curProgram = program;
   // Every value goes the one road of a parameter change; the calls write the values back
-  // into the now current program unchanged.
+  // into the now current program unchanged. The delay passes through the mixtures of old and
+  // new values on the way; the host hears only of where it ends.
+  const int32_t delayBefore = holdDelayReports();
   for (int32_t slot = 0; slot < kNumParams; ++slot) {
     setParameter(paramAtSlot(slot), programs[program].values[slot]);
   }
+  releaseDelayReports(delayBefore);
 }
 
 void KestraneProcessor::setProgramName(char* name) {
@@ -183,7 +187,37 @@ void KestraneProcessor::processReplacing(float** inputs, float** outputs,
   core.process(inputs, outputs, static_cast<uint64_t>(sampleFrames), getSampleRate());
 }
 
-void KestraneProcessor::recomputeEngine() { core.update(); }
+void KestraneProcessor::recomputeEngine() {
+  if (!core.hasEngine()) return;
+  bool delayChanged = false;
+  {
+    std::lock_guard<std::mutex> lock(recomputeMutex);
+    const int32_t delay = core.update();
+    if (delay != cEffect.initialDelay) {
+      setInitialDelay(delay);
+      delayChanged = true;
+    }
+  }
+  // Outside the lock: a host may well ask for texts or set parameters from inside ioChanged.
+  if (delayChanged && delayReportHolds.load(std::memory_order_relaxed) == 0) ioChanged();
+}
+
+int32_t KestraneProcessor::holdDelayReports() {
+  delayReportHolds.fetch_add(1, std::memory_order_relaxed);
+  std::lock_guard<std::mutex> lock(recomputeMutex);
+  return cEffect.initialDelay;
+}
+
+void KestraneProcessor::releaseDelayReports(int32_t delayAtHold) {
+  int32_t delayNow = 0;
+  {
+    std::lock_guard<std::mutex> lock(recomputeMutex);
+    delayNow = cEffect.initialDelay;
+  }
+  if (delayReportHolds.fetch_sub(1, std::memory_order_relaxed) == 1 && delayNow != delayAtHold) {
+    ioChanged();
+  }
+}
 
 void KestraneProcessor::invalidateKernelSelection() { core.invalidateKernelSelection(); }
 

@@ -6,9 +6,17 @@
 // the host's user-interface or automation threads (or the editor's, which is the
 // user-interface thread). setParameter and getParameterDisplay update the engine in the
 // calling thread; the host must not overlap them with processReplacing on one instance.
+//
+// Latency. The record's initialDelay always holds the delay the engine will run with
+// (crossover plus lookahead, Engine::preparedDelaySamples), from construction on. Whenever an
+// update of the engine changes it, the new value is stored and the host is told with ioChanged,
+// on the thread that made the change, never on the audio thread; a program change tells it
+// once, at its end, and only when the delay differs from before.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "core/EffectCore.h"
 #include "params/ParamId.h"
@@ -48,7 +56,7 @@ class KestraneProcessor : public AudioEffectX {
   // The signal path, 1..kMaxBlockFrames frames per call.
   void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
   // Makes program current and sends its 49 values through setParameter, in record order.
-  // Programs outside 0..15 are ignored.
+  // Programs outside 0..15 are ignored. A changed delay reaches the host once, at the end.
   void setProgram(int32_t program) override;
   // Renames the current program (at most 31 characters are kept).
   void setProgramName(char* name) override;
@@ -90,7 +98,15 @@ class KestraneProcessor : public AudioEffectX {
  private:
   // The engine's full update: every coefficient from all 49 values and the sample rate (of two
   // threads' updates the engine keeps the one that read later: the last change reaches it).
+  // When the engine's delay changes, initialDelay follows and the host hears of it (unless
+  // reports are held).
   void recomputeEngine();
+  // holdDelayReports answers initialDelay and opens a hold: while any hold is open (during
+  // construction and a program change) a changed delay is stored but the host is not told.
+  // releaseDelayReports closes one; when the last closes on a delay other than delayAtHold,
+  // the host is told once.
+  int32_t holdDelayReports();
+  void releaseDelayReports(int32_t delayAtHold);
   // The stored value of parameter index, 0..48.
   float storedValue(int32_t index) const;
   // Makes the next recomputeEngine reload the crossover kernels and clear the filters.
@@ -100,6 +116,12 @@ class KestraneProcessor : public AudioEffectX {
   // The engine takes the host's current rate and, once ready, updates its coefficients.
   void followSampleRate();
   bool fillPinProperties(int32_t index, VstPinProperties* properties, const char* format);
+
+  // Guards the record's initialDelay, so that it always holds the delay of the newest update.
+  // Taken only by threads that change parameters or ask for display texts, never by audio.
+  std::mutex recomputeMutex;
+  // How many holds of the delay reports are open; one during construction.
+  std::atomic<int32_t> delayReportHolds{1};
 };
 
 }  // namespace kestrane

@@ -5,12 +5,16 @@
 #   check-dll.sh exports   <objdump> <dll>
 #   check-dll.sh imports   <objdump> <dll>
 #   check-dll.sh resources <objdump> <dll> <resources-dir>
+#   check-dll.sh version   <objdump> <dll> <version>
+#   check-dll.sh timestamp <objdump> <dll>
 #
 # A host finds the plug-in by its one export, `main`; anything more exported is an accident of
 # the build (mingw exports every symbol when nothing is marked). The library must load on a bare
 # Windows system, so it may import only system DLLs: the compiler's runtime (libgcc_s,
 # libstdc++, libwinpthread) is linked in. Its bitmaps are resources inside it, one per line of
-# resources/Kestrane.rc, checked once artwork exists in resources/.
+# resources/Kestrane.rc, checked once artwork exists in resources/. Its version resource names
+# the project's version, as the file's properties show it. Its header carries no link time
+# (zero), so that building one commit twice gives the same file.
 #
 # Exit codes: 0 pass, 1 fail (with the reason), 77 skipped (with the reason; CTest shows it).
 set -uo pipefail
@@ -40,17 +44,18 @@ exported_names() {
        on { sub(/^[ \t]*\[ *[0-9]+\] /, ""); print }' <<< "$headers"
 }
 
-# RT_BITMAP (type 2) resource ids, in decimal, from objdump's dump of the resource tree. The
-# tree is printed one level deeper per two spaces: type entries, then name entries under them.
-bitmap_ids() {
-  awk '/The \.rsrc Resource Directory section/ { on = 1; next }
+# Resource ids of one type (six hex digits: 000002 RT_BITMAP, 000010 RT_VERSION), in decimal,
+# from objdump's dump of the resource tree. The tree is printed one level deeper per two spaces:
+# type entries, then name entries under them.
+resource_ids() {
+  awk -v want="$1" '/The \.rsrc Resource Directory section/ { on = 1; next }
        !on { next }
        /^ Resources start at/ { exit }
        /Entry: ID:/ {
          match($0, /^[0-9a-f]+ +/); depth = RLENGTH
          id = $0; sub(/.*Entry: ID: 0x/, "", id); sub(/,.*/, "", id)
          if (typeDepth == 0 || depth == typeDepth) { typeDepth = depth; type = id; next }
-         if (depth == typeDepth + 2 && type == "000002") print id
+         if (depth == typeDepth + 2 && type == want) print id
        }' <<< "$headers" | while read -r hex; do echo $((16#$hex)); done
 }
 
@@ -94,13 +99,31 @@ case "$check" in
     "$objdump" -h "$dll" | grep -qE '^ +[0-9]+ \.rsrc ' || fail "$dll has no .rsrc section"
     want=$(sed -n 's/^[[:space:]]*\([0-9][0-9]*\)[[:space:]][[:space:]]*BITMAP[[:space:]].*/\1/p' \
       "$dir/Kestrane.rc" 2> /dev/null | sort -n | tr '\n' ' ')
-    have=" $(bitmap_ids | sort -n | tr '\n' ' ')"
+    have=" $(resource_ids 000002 | sort -n | tr '\n' ' ')"
     missing=""
     for id in $want; do
       case "$have" in *" $id "*) ;; *) missing="$missing $id" ;; esac
     done
     [ -z "$missing" ] || fail "bitmap resources missing from $(basename "$dll"):$missing"
     echo "ok: .rsrc present with bitmaps: ${have# }"
+    ;;
+  version)
+    version=${4:?the expected version}
+    [ "$(resource_ids 000010)" = 1 ] || fail "$(basename "$dll") has no version resource"
+    # The string table is UTF-16: FileVersion and ProductVersion both read the version.
+    strings=$(strings -e l "$dll")
+    for key in FileVersion ProductVersion; do
+      grep -qxF "$key" <<< "$strings" || fail "the version resource has no $key"
+    done
+    [ "$(grep -cxF "$version" <<< "$strings")" -ge 2 ] \
+      || fail "the version resource does not read $version"
+    echo "ok: version resource reads $version"
+    ;;
+  timestamp)
+    stamp=$(grep -m1 '^Time/Date' <<< "$headers" | sed 's/^Time\/Date[[:space:]]*//')
+    [ -n "$stamp" ] || fail "no Time/Date in the PE header"
+    grep -q '1970' <<< "$stamp" || fail "the PE header carries a link time: $stamp"
+    echo "ok: no link time in the PE header ($stamp)"
     ;;
   *)
     fail "unknown check '$check'"

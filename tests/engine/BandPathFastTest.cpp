@@ -88,12 +88,13 @@ TEST(BandPathFastPath, EveryLevelMatchesTheReference) {
       // Now and then new coefficients, a kernel change, a different lookahead.
       if (call % 25 == 0) {
         test::Params p = test::randomParams(gen);
-        c = mapParameters(p.data(), call % 50 == 0 ? 48000 : 44100);
-        const int32_t lookaheads[] = {0, 1, 3, 441, 4410, 16383};
+        c = mapParameters(p.data(), call % 50 == 0 ? 48000 : call % 75 == 0 ? 192000 : 44100);
+        // Up to 100 ms at 192 kHz and the longest the rings hold.
+        const int32_t lookaheads[] = {0, 1, 3, 441, 4410, 16383, 19200, kMaxLookaheadSamples};
         c.lookaheadSamples = lookaheads[rng() % std::size(lookaheads)];
       }
       if (call % 60 == 0) {
-        const int32_t delayLF = static_cast<int32_t>(rng() % 3887);
+        const int32_t delayLF = static_cast<int32_t>(rng() % 3941);  // up to 176.4/192 kHz's
         const int32_t delayLMF = static_cast<int32_t>(rng() % 1944);
         reference->restartAfterKernelChange(delayLF, delayLMF);
         fast->restartAfterKernelChange(delayLF, delayLMF);

@@ -99,13 +99,16 @@ std::vector<int32_t> randomFullScale(std::size_t n, uint32_t seed) {
 
 TEST(CrossoverKernels, HeaderAndRecordShape) {
   const CrossoverKernelSet& set = crossoverKernels();
-  EXPECT_EQ(set.header, (std::array<int32_t, 4>{4, 4, 13, 55}));
+  EXPECT_EQ(set.header, (std::array<int32_t, 4>{9, 4, 13, 55}));
   EXPECT_EQ(kernelRecordIndex(0, 0, 0), 0);
   EXPECT_EQ(kernelRecordIndex(1, 3, 6), 97);
   EXPECT_EQ(kernelRecordIndex(3, 3, 12), 207);
+  EXPECT_EQ(kernelRecordIndex(8, 3, 12), 467);
+  EXPECT_EQ(KernelRecordCount, 468);
   for (int32_t i = 0; i < KernelRecordCount; ++i) {
     const KernelRecord& r = record(i);
     const int32_t rate = i / 52;
+    const int32_t reach = (KernelTaps - 1) * r[KernelSpacingWord];
     const int32_t frequency = i % 13;
     SCOPED_TRACE(i);
     EXPECT_EQ(r[KernelTapCountWord], 55);
@@ -113,7 +116,27 @@ TEST(CrossoverKernels, HeaderAndRecordShape) {
                                                            [static_cast<std::size_t>(frequency)]);
     EXPECT_GE(r[KernelScaleWord], -8);
     EXPECT_LE(r[KernelScaleWord], 2);
+    // The stage's history holds every sample the taps reach, with room for a chunk.
+    EXPECT_LT(reach, FirHistoryLength);
   }
+}
+
+constexpr uint64_t OriginalGroupsHash = 7024585850569630989u;
+
+// The groups of 32, 44.1, 48 and 96 kHz are the original set, word for word (a 64-bit FNV-1a
+// hash of their stored words); later groups only ever append records.
+TEST(CrossoverKernels, OriginalGroupsAreUnchanged) {
+  uint64_t hash = 14695981039346656037u;
+  const std::size_t words = static_cast<std::size_t>(4 * KernelSlopes * KernelFrequencies) *
+                            static_cast<std::size_t>(KernelRecordLength);
+  for (std::size_t w = 0; w < words; ++w) {
+    hash ^= static_cast<uint32_t>(StoredCrossoverKernels[KernelHeaderLength + w]);
+    hash *= 1099511628211u;
+  }
+  EXPECT_EQ(hash, OriginalGroupsHash);
+  EXPECT_EQ((std::array<int32_t, 4>{KernelGroupRates[0], KernelGroupRates[1], KernelGroupRates[2],
+                                    KernelGroupRates[3]}),
+            (std::array<int32_t, 4>{32000, 44100, 48000, 96000}));
 }
 
 TEST(CrossoverKernels, ConvertedOnceFromTheStoredSet) {
@@ -292,8 +315,12 @@ TEST(FirStage, ImpulsePeaksAtTheCentre) {
     std::vector<int32_t> x(static_cast<std::size_t>(54 * r[KernelSpacingWord]), 0);
     x[0] = Q23One / 2;
     const StageRun run = runStage(r, x);
-    const auto peak = std::max_element(run.low[0].begin(), run.low[0].end());
-    EXPECT_EQ(peak - run.low[0].begin(), 27 * r[KernelSpacingWord] - 1) << i;
+    // The centre holds the largest value. (The widest kernels are so flat on top that a
+    // neighbour can round to the same value.)
+    const std::size_t centre = static_cast<std::size_t>(27 * r[KernelSpacingWord] - 1);
+    EXPECT_EQ(run.low[0][centre], *std::max_element(run.low[0].begin(), run.low[0].end())) << i;
+    const std::size_t previousKnot = centre - static_cast<std::size_t>(r[KernelSpacingWord]);
+    EXPECT_GT(run.low[0][centre], run.low[0][previousKnot]) << i;
   }
   // 44.1 kHz, 24 dB/oct, 800 Hz: the peak is what the magnitude response implies.
   const KernelRecord& r = record(kernelRecordIndex(1, 3, 6));
@@ -310,11 +337,14 @@ TEST(FirStage, ConstantInputSettlesToTheInput) {
   for (int32_t i = 0; i < KernelRecordCount; ++i) {
     const KernelRecord& r = record(i);
     const std::size_t settled = static_cast<std::size_t>(54 * r[KernelSpacingWord]);
+    // Within a few units: 4, or one unit of the second integrator's top word where that is
+    // coarser (2^(1 + s) G, only for the plain-delay records, whose scale exponent is 2).
+    const double tolerance = std::max(4.0, std::ldexp(1.0, 1 + r[KernelScaleWord]));
     for (int32_t level : {1000000, Q23One, -Q23One, 1}) {
       const StageRun run = runStage(r, std::vector<int32_t>(settled + 32, level));
       for (std::size_t n = settled; n < settled + 32; ++n) {
-        ASSERT_NEAR(run.low[0][n], level, 4) << i << " " << level;
-        ASSERT_NEAR(run.high[0][n], 0, 4) << i << " " << level;
+        ASSERT_NEAR(run.low[0][n], level, tolerance) << i << " " << level;
+        ASSERT_NEAR(run.high[0][n], 0, tolerance) << i << " " << level;
       }
     }
   }
@@ -322,11 +352,12 @@ TEST(FirStage, ConstantInputSettlesToTheInput) {
 
 // Any split of a block into passes, and the per-sample step, give the same outputs and state.
 TEST(FirStage, BlockSplitInvariance) {
-  constexpr std::size_t Frames = 5000;  // more than one trip round the 4096-sample rings
+  constexpr std::size_t Frames = 10000;  // more than one trip round the rings
   const std::vector<int32_t> left = randomFullScale(Frames, 7);
   const std::vector<int32_t> right = randomFullScale(Frames, 8);
   for (int32_t index :
-       {kernelRecordIndex(1, 3, 0), kernelRecordIndex(3, 0, 4), kernelRecordIndex(2, 1, 12)}) {
+       {kernelRecordIndex(1, 3, 0), kernelRecordIndex(3, 0, 4), kernelRecordIndex(2, 1, 12),
+        kernelRecordIndex(8, 3, 0)}) {
     const KernelRecord& r = record(index);
     std::vector<int32_t> out[2][4];  // [way][low L, low R, high L, high R]
     std::unique_ptr<FirStage> stages[2] = {std::make_unique<FirStage>(),

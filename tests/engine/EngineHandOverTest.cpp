@@ -8,10 +8,12 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "EngineTestSupport.h"
 #include "engine/CrossoverKernels.h"
+#include "SampleRates.h"
 #include "engine/SampleConversion.h"
 
 namespace kestrane {
@@ -19,6 +21,7 @@ namespace {
 
 using test::Params;
 using test::StereoBuffer;
+using test::noise;
 
 class InPlaceEngine {
  public:
@@ -60,6 +63,7 @@ class InPlaceEngine {
                     {low[2][0].data(), low[2][1].data()},
                     {high[2][0].data(), high[2][1].data()}};
     BlockPeaks peaks;
+    path_->silenceStaleLookahead(c_.lookaheadSamples, static_cast<int32_t>(n));
     runBandPathReference(*path_, c_, lookupTables(), split,
                          {out.left.data() + from, out.right.data() + from},
                          static_cast<int32_t>(n), peaks);
@@ -86,7 +90,8 @@ void expectEngineMatchesInPlaceModel(SimdLevel level) {
   StereoBuffer expected(total), actual(total);
 
   auto engine = std::make_unique<Engine>(level);
-  InPlaceEngine reference;
+  auto referenceOwner = std::make_unique<InPlaceEngine>();  // too large for a thread's stack
+  InPlaceEngine& reference = *referenceOwner;
   const Params first{FactoryPrograms[0]};
   engine->recompute(first.data());
   reference.recompute(first.data());
@@ -181,6 +186,70 @@ TEST(HandOver, OnlyCrossoverChangesClearTheFilters) {
   out = test::processInBlocks(*engine, in, 4096);
   for (int32_t i = 0; i < engine->latencySamples(); ++i) ASSERT_EQ(out.left[i], 0.0f) << i;
   EXPECT_NE(out.left[4095], 0.0f);
+}
+
+// Bands at unity, so the output is the input delayed through crossover and lookahead, bit for
+// bit. After a crossover change on a running signal, expects exactly the signal since the
+// change, delayed by the new crossover's delay and the lookahead of each moment
+// (lookaheadAt(i)), and silence where that reaches back before the change.
+template <typename LookaheadAt>
+void expectOnlyAudioSinceTheChange(const StereoBuffer& since, const StereoBuffer& out,
+                                   int32_t crossoverDelay, LookaheadAt lookaheadAt) {
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const int64_t from = static_cast<int64_t>(i) - crossoverDelay - lookaheadAt(i);
+    const std::size_t at = static_cast<std::size_t>(from < 0 ? 0 : from);
+    const float l = from < 0 ? 0.0f : q23ToFloat(floatToQ23(since.left[at]));
+    const float r = from < 0 ? 0.0f : q23ToFloat(floatToQ23(since.right[at]));
+    ASSERT_EQ(out.left[i], l) << "sample " << i << " after the change";
+    ASSERT_EQ(out.right[i], r) << "sample " << i << " after the change";
+  }
+}
+
+TEST(HandOver, AfterACrossoverChangeTheLookaheadReplaysNothingFromBeforeIt) {
+  // 100 ms of lookahead over a signal long enough to fill the rings several times; then a
+  // slope or a split point changes. The delayed bands start from silence, like the filters.
+  for (int32_t rate : test::testedSampleRates()) {
+    const float hostRate = static_cast<float>(rate);
+    for (int32_t changed : {Fir2Slope, Fir1Freq, Fir3Freq}) {
+      Params p = test::unityParams().set(Lookahead, 1.0f).set(EnableLookahead, 1.0f);
+      auto engine = test::makeEngine(p, hostRate);
+      test::processInBlocks(*engine, noise(3 * LookaheadLength + 777, 0.5f, 1), 1000, hostRate);
+
+      p.set(changed, 0.1f);
+      engine->recompute(p.data());
+      const int32_t lookahead = engine->coefficients().lookaheadSamples;
+      ASSERT_GT(lookahead, 0);
+      const int32_t crossover = engine->preparedDelaySamples() - lookahead;
+      const StereoBuffer since = noise(static_cast<std::size_t>(crossover + lookahead) + 3000, 0.5f, 2);
+      const StereoBuffer out = test::processInBlocks(*engine, since, 1000, hostRate);
+      SCOPED_TRACE(testing::Message() << "parameter " << changed << " at " << rate << " Hz");
+      expectOnlyAudioSinceTheChange(since, out, crossover, [&](std::size_t) { return lookahead; });
+    }
+  }
+}
+
+TEST(HandOver, ALongerLookaheadAfterACrossoverChangeReachesNothingFromBeforeIt) {
+  // 10 ms of lookahead, a slope change, 2000 samples later 100 ms: the longer delay reaches
+  // back past the change, where there is only the silence the bands started from.
+  Params p = test::unityParams().set(Lookahead, 0.1f).set(EnableLookahead, 1.0f);
+  auto engine = test::makeEngine(p);
+  test::processInBlocks(*engine, noise(2 * LookaheadLength + 123, 0.5f, 3), 512);
+
+  engine->recompute(p.set(Fir1Slope, 0.0f).data());
+  const int32_t shortDelay = engine->coefficients().lookaheadSamples;
+  const int32_t crossover = engine->preparedDelaySamples() - shortDelay;
+  const StereoBuffer since = noise(12000, 0.5f, 4);
+  StereoBuffer out(since.size());
+  const std::size_t grown = 2000;
+  for (std::size_t done = 0; done < since.size(); done += 500) {
+    if (done == grown) engine->recompute(p.set(Lookahead, 1.0f).data());
+    const float* inputs[2] = {since.left.data() + done, since.right.data() + done};
+    float* outputs[2] = {out.left.data() + done, out.right.data() + done};
+    engine->processReplacing(inputs, outputs, 500, 44100.0f);
+  }
+  expectOnlyAudioSinceTheChange(since, out, crossover, [&](std::size_t i) {
+    return i < grown ? shortDelay : 4410;
+  });
 }
 
 }  // namespace

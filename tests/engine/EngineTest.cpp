@@ -15,16 +15,7 @@ namespace {
 
 using test::Params;
 using test::StereoBuffer;
-
-StereoBuffer noise(std::size_t n, float amplitude, uint32_t seed = 7) {
-  test::Noise gen(seed);
-  StereoBuffer b(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    b.left[i] = gen.sample(amplitude);
-    b.right[i] = gen.sample(amplitude);
-  }
-  return b;
-}
+using test::noise;
 
 StereoBuffer sine(std::size_t n, double frequency, double amplitude, double rate = 44100.0) {
   test::Oscillator osc(frequency, rate);
@@ -89,6 +80,7 @@ TEST(BlockProcessing, UnitySettingsGiveTheDelayedInputBitForBit) {
     int32_t sum = 0;
     for (int32_t f = 0; f < 3; ++f) sum += 27 * set.records[k.recordIndex(f)][KernelSpacingWord] - 1;
     EXPECT_EQ(latency, sum);
+    EXPECT_EQ(engine->preparedDelaySamples(), latency);  // what the host is told, lookahead off
     expectDelayedCopy(in, out, latency, 3);
   }
 }
@@ -321,15 +313,75 @@ TEST(BlockProcessing, InPlaceProcessingMatches) {
 }
 
 TEST(BlockProcessing, LookaheadBeyondTheRingsIsLimited) {
-  // 100 ms at 192 kHz would be 19200 samples; the rings hold 16383.
+  // 100 ms at 192 kHz is 19200 samples and delays by all of them; at 384 kHz 100 ms would be
+  // 38400, more than the rings hold: the delay stops at kMaxLookaheadSamples, never wraps.
   Params p = test::unityParams();
   p.set(Lookahead, 1.0f).set(EnableLookahead, 1.0f);
-  auto engine = test::makeEngine(p, 192000.0f);
-  const StereoBuffer in = noise(40000, 0.5f);
-  const StereoBuffer out = test::processInBlocks(*engine, in, 4096, 192000.0f);
-  expectDelayedCopy(in, out, engine->latencySamples() + 16383, 0);
+  struct Case {
+    float rate;
+    int32_t lookahead;
+  };
+  for (const auto& [rate, lookahead] : {Case{192000.0f, 19200}, Case{384000.0f, 32767}}) {
+    SCOPED_TRACE(rate);
+    auto engine = test::makeEngine(p, rate);
+    const StereoBuffer in = noise(60000, 0.5f);
+    const StereoBuffer out = test::processInBlocks(*engine, in, 4096, rate);
+    EXPECT_EQ(engine->coefficients().lookaheadSamples, lookahead);
+    expectDelayedCopy(in, out, engine->latencySamples() + lookahead, 0);
+  }
 }
 
+// The split the user picks is where the crossover splits at every rate, not only at the first
+// four groups' rates: at 22.05, 88.2 and 192 kHz a 1250 Hz FIR1 split of every slope from 12 to
+// 24 dB/oct puts the LF band's -6 dB point within 3 % of 1250 Hz, measured on the engine's
+// output with the other three bands muted.
+TEST(BlockProcessing, SplitFrequencyHoldsAtEveryRate) {
+  auto lfGain = [](float rate, float slope, double frequency) {
+    Params p = test::unityParams();
+    p.set(Fir1Slope, slope).set(Fir1Freq, 0.7f);  // CrossoverFreqSteps[7] = 1250 Hz
+    p.set(GainLMF, 0.0f).set(GainHMF, 0.0f).set(GainHF, 0.0f);
+    auto engine = test::makeEngine(p, rate);
+    const std::size_t n = 32768;
+    const StereoBuffer in = sine(n, frequency, 0.25, rate);
+    const StereoBuffer out = test::processInBlocks(*engine, in, 4096, rate);
+    // RMS over the second half, long after the filters have filled.
+    double inEnergy = 0.0;
+    double outEnergy = 0.0;
+    for (std::size_t i = n / 2; i < n; ++i) {
+      inEnergy += static_cast<double>(in.left[i]) * in.left[i];
+      outEnergy += static_cast<double>(out.left[i]) * out.left[i];
+    }
+    return std::sqrt(outEnergy / inEnergy);
+  };
+  for (float rate : {22050.0f, 88200.0f, 192000.0f}) {
+    for (float slope : {0.33333334f, 0.6666667f, 1.0f}) {
+      SCOPED_TRACE(testing::Message() << rate << " Hz, slope value " << slope);
+      EXPECT_GT(lfGain(rate, slope, 0.97 * 1250.0), 0.5);
+      EXPECT_LT(lfGain(rate, slope, 1.03 * 1250.0), 0.5);
+    }
+  }
+}
+
+// The alignment rings hold the longest LF and LMF delays of every rate group: FIR2 and FIR3 at
+// their widest spacings.
+TEST(BlockProcessing, AlignmentRingsHoldEveryGroupsDelays) {
+  for (int32_t g = 0; g < KernelRateGroups; ++g) {
+    int32_t fir2 = 0;
+    int32_t fir3 = 0;
+    for (int32_t slope = 0; slope < KernelSlopes; ++slope) {
+      for (int32_t f = 0; f <= 10; ++f) {
+        auto delayOf = [&](int32_t frequency) {
+          const KernelRecord& r = crossoverKernels().records[static_cast<std::size_t>(
+              kernelRecordIndex(g, slope, frequency))];
+          return ((KernelTaps - 1) / 2) * r[KernelSpacingWord] - 1;
+        };
+        fir2 = std::max(fir2, delayOf(f + 1));
+        fir3 = std::max(fir3, delayOf(f + 2));
+      }
+    }
+    EXPECT_LT(fir2 + fir3, AlignLength) << KernelGroupRates[static_cast<std::size_t>(g)];
+  }
+}
 
 TEST(BlockProcessing, BlockSizeDoesNotChangeTheOutput) {
   // Program material through every factory program with lookahead: the longest blocks against

@@ -48,6 +48,17 @@ struct StereoBuffer {
   std::size_t size() const { return left.size(); }
 };
 
+// n frames of independent uniform noise in each channel, peak `amplitude`.
+inline StereoBuffer noise(std::size_t n, float amplitude, uint32_t seed = 7) {
+  Noise gen(seed);
+  StereoBuffer b(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    b.left[i] = gen.sample(amplitude);
+    b.right[i] = gen.sample(amplitude);
+  }
+  return b;
+}
+
 // Processes `in` through the engine in blocks of `block` frames (the last one shorter).
 inline StereoBuffer processInBlocks(Engine& engine, const StereoBuffer& in, int32_t block,
                                     float rate = 44100.0f) {

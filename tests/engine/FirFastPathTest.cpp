@@ -17,8 +17,8 @@ namespace {
 
 using test::FirRun;
 
-// Block sizes around every boundary of the passes: steps of 4 and 8, the chunk limits (256,
-// and 4096 - 54 L = 208 at the widest spacing), the engine's stretch of 512.
+// Block sizes around every boundary of the passes: steps of 4 and 8, the chunk limit of 256
+// (and 208, where a shorter history once limited the chunks), the engine's stretch of 512.
 constexpr int32_t kBlockSizes[] = {1,   2,   3,   4,   5,   7,   8,   9,   15,  16,  17,  31,  33,
                                    63,  64,  65,  127, 128, 129, 207, 208, 209, 255, 256, 257, 300,
                                    511, 512, 513, 777, 1024, 1500};
@@ -48,7 +48,8 @@ TEST(FirFastPath, EveryKernelEveryLevelMatchesTheDefinition) {
 TEST(FirFastPath, RandomSplitsOfLongStreams) {
   for (SimdLevel level : test::levelsHere()) {
     for (int32_t index : {kernelRecordIndex(3, 0, 0), kernelRecordIndex(1, 1, 4),
-                          kernelRecordIndex(1, 3, 12), kernelRecordIndex(0, 2, 7)}) {
+                          kernelRecordIndex(1, 3, 12), kernelRecordIndex(0, 2, 7),
+                          kernelRecordIndex(8, 3, 0), kernelRecordIndex(7, 1, 1)}) {
       SCOPED_TRACE(test::describe(level, index));
       std::mt19937 rng(static_cast<uint32_t>(index));
       FirRun run(index, level, rng, false);
@@ -69,7 +70,8 @@ TEST(FirFastPath, RandomSplitsOfLongStreams) {
 // calm samples follow the restless one before the second pass.
 TEST(FirFastPath, OneRestlessSampleAtTheEdgeOfTheReach) {
   for (SimdLevel level : test::levelsHere()) {
-    for (int32_t index : {kernelRecordIndex(3, 0, 0), kernelRecordIndex(1, 3, 12)}) {
+    for (int32_t index :
+         {kernelRecordIndex(3, 0, 0), kernelRecordIndex(1, 3, 12), kernelRecordIndex(8, 0, 0)}) {
       const int32_t reach = (KernelTaps - 1) * crossoverKernels().records[index][KernelSpacingWord];
       for (int32_t distance : {0, 1, reach - 1, reach, reach + 1}) {
         for (int32_t value : {INT32_MIN, FirCalmLimit, -FirCalmLimit - 1, INT32_MAX}) {

@@ -91,8 +91,8 @@ TEST(ParameterMapping, DetectorConstantsAndKernelGroupPerRate) {
                       {44100, 73043, 8315565, 165, 1},
                       {48000, 67108, 8321500, 180, 2},
                       {96000, 33554, 8355054, 360, 3},
-                      {22050, 146087, 8242521, 82, 1},
-                      {88200, 36521, 8352087, 330, 1}};
+                      {22050, 146087, 8242521, 82, 4},
+                      {88200, 36521, 8352087, 330, 6}};
   for (const Row& r : rows) {
     const EngineCoefficients c = map(allZeroBandsOn(), r.rate);
     EXPECT_EQ(c.detectorRelease, r.release) << r.rate;
@@ -102,13 +102,41 @@ TEST(ParameterMapping, DetectorConstantsAndKernelGroupPerRate) {
   }
 }
 
+// Each group's own rate selects it; any other rate the group of the nearest rate (of two equally
+// near, the lower), down to 1 Hz and up to the largest rate a host can name.
+TEST(ParameterMapping, KernelGroupOfTheNearestRate) {
+  for (int32_t g = 0; g < KernelRateGroups; ++g) {
+    EXPECT_EQ(mapping::rateIndexFor(KernelGroupRates[static_cast<std::size_t>(g)]), g);
+  }
+  auto rateOf = [](int32_t rate) {
+    return KernelGroupRates[static_cast<std::size_t>(mapping::rateIndexFor(rate))];
+  };
+  EXPECT_EQ(rateOf(1), 22050);
+  EXPECT_EQ(rateOf(11025), 22050);
+  EXPECT_EQ(rateOf(23025), 22050);  // halfway: the lower
+  EXPECT_EQ(rateOf(23026), 24000);
+  EXPECT_EQ(rateOf(38050), 32000);
+  EXPECT_EQ(rateOf(38051), 44100);
+  EXPECT_EQ(rateOf(64000), 48000);
+  EXPECT_EQ(rateOf(92100), 88200);
+  EXPECT_EQ(rateOf(92101), 96000);
+  EXPECT_EQ(rateOf(176000), 176400);
+  EXPECT_EQ(rateOf(184201), 192000);
+  EXPECT_EQ(rateOf(384000), 192000);
+  EXPECT_EQ(rateOf(INT32_MAX), 192000);
+}
+
 TEST(ParameterMapping, LookaheadWholeMillisecondsAndItsSwitch) {
   Params p = allZeroBandsOn();
   p.set(Lookahead, 1.0f).set(EnableLookahead, 1.0f);
   EXPECT_EQ(map(p, 44100).lookaheadSamples, 4410);
   EXPECT_EQ(map(p, 96000).lookaheadSamples, 9600);
-  // Beyond what the rings hold (above 163840 Hz): limited, not wrapped.
-  EXPECT_EQ(map(p, 192000).lookaheadSamples, 16383);
+  // Every group rate gets its full 100 ms; beyond what the rings hold (above 327670 Hz) the
+  // delay is limited, not wrapped.
+  for (int32_t rate : KernelGroupRates) EXPECT_EQ(map(p, rate).lookaheadSamples, rate / 10);
+  EXPECT_EQ(map(p, 192000).lookaheadSamples, 19200);
+  EXPECT_EQ(map(p, 384000).lookaheadSamples, kMaxLookaheadSamples);
+  EXPECT_EQ(map(p, INT32_MAX).lookaheadSamples, kMaxLookaheadSamples);
   p.set(Lookahead, 0.7f);  // 69 ms: truncation of 69.9999988
   EXPECT_EQ(map(p, 44100).lookaheadSamples, 3042);
   p.set(Lookahead, 0.01f);

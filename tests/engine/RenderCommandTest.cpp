@@ -4,9 +4,11 @@
 
 #include <dirent.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -87,6 +89,21 @@ class RenderCommand : public ::testing::Test {
     return samplesOf<short>(name, info);
   }
 
+  // The names in a folder of the scratch folder ("" for itself), without . and .., sorted.
+  std::vector<std::string> entries(const std::string& folder = "") const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.empty() ? dir.c_str() : path(folder).c_str())) {
+      while (dirent* e = readdir(d)) {
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") {
+          names.push_back(e->d_name);
+        }
+      }
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   // Program material at half scale, interleaved.
   std::vector<float> material(int channels, double seconds) const {
     const kestrane::test::StereoSignal s = kestrane::test::programMaterial(44100.0, seconds);
@@ -156,21 +173,85 @@ TEST_F(RenderCommand, RefusesWhatItCannotDoAndLeavesNoOutput) {
   EXPECT_EQ(r.exitCode, 1);
 
   // Nothing was written: no output and no temporary file.
-  std::vector<std::string> left;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) left.push_back(e->d_name);
-    closedir(d);
-  }
-  for (const std::string& name : left) {
-    EXPECT_TRUE(name == "." || name == ".." || name == "in.wav" || name == "three.wav" ||
-                name.rfind("std", 0) == 0)
+  for (const std::string& name : entries()) {
+    EXPECT_TRUE(name == "in.wav" || name == "three.wav" || name.rfind("std", 0) == 0)
         << "left behind: " << name;
   }
 }
 
+// Many files into one folder, several at once: each as its own render would make it, the
+// summaries in the inputs' order, and the files that cannot be rendered named and skipped.
+TEST_F(RenderCommand, BatchRendersTheGoodFilesAndNamesTheOnesItCannot) {
+  writeFile("a.wav", 2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, material(2, 1.5));
+  writeFile("b.flac", 1, 48000, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, material(1, 1.0));
+  writeFile("three.wav", 3, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+            std::vector<float>(3 * 1000, 0.1f));
+  std::ofstream(path("broken.wav")) << "RIFF, but no audio";
+
+  Result r = run("a.wav b.flac broken.wav three.wav --out-dir out/ --program Rock --jobs 3");
+  EXPECT_EQ(r.exitCode, 1) << "a failed file fails the batch";
+  EXPECT_NE(r.err.find("cannot read 'broken.wav'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("failed: broken.wav"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("failed: three.wav"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Batch      2 of 4 files rendered into out/"), std::string::npos) << r.out;
+  const std::size_t first = r.out.find("Rendered   a.wav -> out/a.wav");
+  const std::size_t second = r.out.find("Rendered   b.flac -> out/b.flac");
+  EXPECT_NE(first, std::string::npos) << r.out;
+  EXPECT_NE(second, std::string::npos) << r.out;
+  EXPECT_LT(first, second) << "the summaries come in the inputs' order";
+  EXPECT_EQ(entries("out"), (std::vector<std::string>{"a.wav", "b.flac"}))
+      << "only the good files' outputs, no temporary files";
+
+  // The same files one at a time: the same bits.
+  ASSERT_EQ(run("a.wav single-a.wav --program Rock").exitCode, 0);
+  ASSERT_EQ(run("b.flac single-b.flac --program Rock").exitCode, 0);
+  SF_INFO info;
+  EXPECT_EQ(readFile("out/a.wav", info), readFile("single-a.wav", info));
+  EXPECT_EQ(shortsOf("out/b.flac"), shortsOf("single-b.flac"));
+  readFile("out/b.flac", info);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.samplerate, 48000);
+
+  // Every file good: success. One job at a time gives the same files.
+  r = run("a.wav b.flac --out-dir serial --program Rock --jobs 1");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile("serial/a.wav", info), readFile("single-a.wav", info));
+}
+
+TEST_F(RenderCommand, BatchRefusesWhatItCannotDoBeforeRenderingAnything) {
+  writeFile("a.wav", 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, material(2, 0.2));
+  ASSERT_EQ(mkdir(path("sub").c_str(), 0777), 0);
+  writeFile("sub/a.wav", 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, material(2, 0.2));
+
+  Result r = run("--out-dir out");
+  EXPECT_EQ(r.exitCode, 2) << "no inputs";
+  r = run("a.wav out.wav --jobs 2");
+  EXPECT_EQ(r.exitCode, 2) << "--jobs without --out-dir";
+  r = run("a.wav --out-dir out --jobs 0");
+  EXPECT_EQ(r.exitCode, 2);
+
+  // Two inputs of one name would overwrite each other's output.
+  r = run("a.wav sub/a.wav --out-dir out");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("would both be written to 'out/a.wav'"), std::string::npos) << r.err;
+  EXPECT_TRUE(entries("out").empty());
+
+  // The folder is a file.
+  r = run("a.wav --out-dir a.wav");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("is not a folder"), std::string::npos) << r.err;
+
+  // An input rendered into its own folder would be its own output.
+  r = run("a.wav --out-dir .");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("failed: a.wav"), std::string::npos) << r.err;
+}
+
 TEST_F(RenderCommand, WithEveryBandOffTheOutputIsTheInputAligned) {
   // Switched-off bands pass at unity: what remains is the crossover and lookahead delay, which
-  // the command removes. 24-bit samples are Q23 samples: they come back bit for bit.
+  // the plug-in reports and the command removes. 24-bit samples are Q23 samples: they come
+  // back bit for bit.
   writeFile("in.wav", 2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, material(2, 1.5));
   SF_INFO inInfo;
   const std::vector<float> in = readFile("in.wav", inInfo);
@@ -303,6 +384,22 @@ TEST_F(RenderCommand, WithoutFilesTheDemoLandsInOut) {
   EXPECT_NE(r.out.find("Rendered   out/kestrane-demo-dry.wav -> out/kestrane-demo.wav"),
             std::string::npos)
       << r.out;
+}
+
+// The demo shows what the product does: the default program's compressor works in every band.
+TEST_F(RenderCommand, TheDemoMakesEveryBandOfTheDefaultProgramWork) {
+  const Result r = run("--gain-reduction");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Program    0 Mastering"), std::string::npos) << r.out;
+  for (const char* band : {"LF", "LMF", "HMF", "HF"}) {
+    const std::string label = std::string("\n  ") + band + " ";
+    const std::size_t at = r.out.find(label);
+    ASSERT_NE(at, std::string::npos) << band << " missing from\n" << r.out;
+    double reduction = 0.0;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at + label.size(), " %lf dB", &reduction), 1)
+        << band << ": " << r.out.substr(at + 1, 30);
+    EXPECT_GE(reduction, 0.5) << band << " barely works on the demo:\n" << r.out;
+  }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <memory>
 #include <utility>
 #include <string>
 #include <vector>
@@ -184,7 +185,8 @@ TEST(SampleRateChanges, TheFirstBlockRunsAtTheRateTheHostSet) {
       fx.dispatch(effMainsChanged, 0, 1);
       const test::StereoSignal out = fx.process(in);
 
-      Engine engine;
+      auto engineOwner = std::make_unique<Engine>();  // too large for a thread's stack
+      Engine& engine = *engineOwner;
       engine.setSampleRate(rate);
       engine.recompute(FactoryPrograms[1].values);
       test::StereoSignal expected{std::vector<float>(in.frames()), std::vector<float>(in.frames())};

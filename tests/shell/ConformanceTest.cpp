@@ -3,6 +3,7 @@
 // builds (KESTRANE_PLUGIN selects another library file).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -10,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "golden/ProgramMaterial.h"
+#include "SampleRates.h"
 #include "host/TestHost.h"
+#include "params/ParamId.h"
 
 namespace kestrane {
 namespace {
@@ -69,7 +73,8 @@ TEST_F(Plugin, RecordFields) {
   EXPECT_EQ(e.flags & ~effFlagsHasEditor, effFlagsCanReplacing);
   EXPECT_EQ(e.resvd1, 0);
   EXPECT_EQ(e.resvd2, 0);
-  EXPECT_EQ(e.initialDelay, 0);
+  // Mastering at 44100 Hz: 375 samples of crossover and 441 of lookahead.
+  EXPECT_EQ(e.initialDelay, 816);
   EXPECT_EQ(e.realQualities, 0);
   EXPECT_EQ(e.offQualities, 0);
   EXPECT_EQ(e.ioRatio, 1.0f);
@@ -543,6 +548,164 @@ TEST_F(Plugin, MissingAudioBuffersAreIgnored) {
   e->process(e, partial, partial, 16);
   e->processReplacing(e, partial, partial, 16);
   for (float sample : samples) EXPECT_EQ(sample, 0.0f);
+}
+
+// --- Latency ------------------------------------------------------------------------------
+
+// The delay of the output behind the input, measured: with every band switched off the plug-in
+// is a pure delay, so an impulse comes out once, unchanged, that many samples later. -1 when
+// nothing, or anything besides the impulse, comes out within 65536 samples.
+int32_t measuredDelay(Instance& fx) {
+  for (int32_t b = 0; b < kNumBands; ++b) fx.setParameter(EnableLF + b, 0.0f);
+  constexpr int32_t kBlock = 4096;
+  Buffers buffers(kBlock, 0.0f, 0.0f);
+  buffers.inputs[0][0] = buffers.inputs[1][0] = 0.5f;
+  int32_t found = -1;
+  for (int32_t done = 0; done < 65536 && found < 0; done += kBlock) {
+    fx.processReplacing(buffers.inputs, buffers.outputs, kBlock);
+    buffers.inputs[0][0] = buffers.inputs[1][0] = 0.0f;
+    for (int32_t i = 0; i < kBlock; ++i) {
+      const float left = buffers.outputs[0][i], right = buffers.outputs[1][i];
+      if (left == 0.0f && right == 0.0f) continue;
+      if (found >= 0 || left != 0.5f || right != 0.5f) return -1;
+      found = done + i;
+    }
+  }
+  return found;
+}
+
+TEST(Latency, TheReportedDelayIsTheMeasuredOneForEveryProgramAtEveryRate) {
+  TestHost host;
+  ASSERT_TRUE(host.library().loaded()) << host.library().error();
+  for (int32_t rate : test::testedSampleRates()) {
+    for (int32_t program = 0; program < 16; ++program) {
+      std::unique_ptr<Instance> fx = host.openInstance();
+      ASSERT_NE(fx, nullptr);
+      fx->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+      fx->dispatch(effSetBlockSize, 0, 4096);
+      fx->setProgram(program);
+      fx->dispatch(effMainsChanged, 0, 1);
+      // As a host reads it before the audio starts; switching the bands off must not move it.
+      const int32_t reported = fx->effect()->initialDelay;
+      EXPECT_EQ(measuredDelay(*fx), reported) << "program " << program << " at " << rate << " Hz";
+      EXPECT_EQ(fx->effect()->initialDelay, reported);
+    }
+  }
+}
+
+// A host that compensates delays: after every request it compares initialDelay with the value
+// it read before, and counts the ioChanged calls it got meanwhile.
+class LatencyReports : public Plugin {
+ protected:
+  // Runs request, then expects one ioChanged exactly when initialDelay moved, carrying the
+  // new value already, and then, with audio running, the delay a measurement finds.
+  template <typename Request>
+  void expectReportAfter(const char* what, Request request) {
+    SCOPED_TRACE(what);
+    const int32_t before = fx->effect()->initialDelay;
+    host.clearCalls();
+    request();
+    const int32_t after = fx->effect()->initialDelay;
+    std::vector<testhost::HostCall> reports;
+    for (const testhost::HostCall& call : host.calls()) {
+      if (call.opcode == audioMasterIOChanged) reports.push_back(call);
+    }
+    ASSERT_EQ(reports.size(), after != before ? 1u : 0u) << before << " -> " << after;
+    for (const testhost::HostCall& call : reports) {
+      EXPECT_EQ(call.effect, fx->effect());
+      EXPECT_EQ(call.initialDelay, after);
+      EXPECT_FALSE(call.fromAudio);
+    }
+    changes += after != before ? 1 : 0;
+  }
+
+  // Audio after the requests: the host restarts it and finds the delay the record holds; the
+  // audio itself never reports a change. 65536 samples of silence first carry off the earlier
+  // measurement's impulse, which a longer delay would otherwise bring back.
+  void expectAudioAgrees() {
+    fx->dispatch(effMainsChanged, 0, 0);
+    fx->dispatch(effMainsChanged, 0, 1);
+    const int32_t reported = fx->effect()->initialDelay;
+    host.clearCalls();
+    Buffers silence(4096, 0.0f, 0.0f);
+    for (int32_t done = 0; done < 65536; done += 4096) {
+      fx->processReplacing(silence.inputs, silence.outputs, 4096);
+    }
+    std::vector<float> enabled;
+    for (int32_t b = 0; b < kNumBands; ++b) enabled.push_back(fx->getParameter(EnableLF + b));
+    EXPECT_EQ(measuredDelay(*fx), reported);
+    for (int32_t b = 0; b < kNumBands; ++b) fx->setParameter(EnableLF + b, enabled[b]);
+    EXPECT_EQ(host.countCalls(audioMasterIOChanged), 0u);
+  }
+
+  int32_t changes = 0;
+};
+
+TEST_F(LatencyReports, ConstructionTellsNothingAndTheRecordAlreadyHoldsTheDelay) {
+  // The construction of SetUp made no call besides the version query and whatever the editor
+  // asks; no change was reported for a value the host has not read yet.
+  EXPECT_EQ(host.countCalls(audioMasterIOChanged), 0u);
+  expectAudioAgrees();
+}
+
+TEST_F(LatencyReports, EveryChangeOfTheDelayIsReportedOnceAndNothingElseIs) {
+  for (int32_t id : {Fir1Slope, Fir2Slope, Fir3Slope, Fir1Freq, Fir2Freq, Fir3Freq}) {
+    for (float v : {0.0f, 0.1f, 0.34f, 0.34f, 0.7f, 1.0f}) {
+      expectReportAfter("crossover", [&] { fx->setParameter(id, v); });
+    }
+  }
+  expectAudioAgrees();
+  for (float v : {0.5f, 0.5f, 0.001f, 0.0f, 1.0f}) {
+    expectReportAfter("lookahead time", [&] { fx->setParameter(Lookahead, v); });
+  }
+  for (float v : {0.0f, 0.0f, 1.0f, 0.5f}) {
+    expectReportAfter("lookahead switch", [&] { fx->setParameter(EnableLookahead, v); });
+  }
+  expectAudioAgrees();
+  for (int32_t id : {GainLF, CompThreshHF, ExpRatioLMF, EnableHMF, DisplayMode}) {
+    expectReportAfter("no delay", [&] { fx->setParameter(id, 0.25f); });
+  }
+  for (float rate : {48000.0f, 48000.0f, 96000.0f, 22050.0f, 192000.0f, 44100.0f}) {
+    expectReportAfter("rate", [&] { fx->dispatch(effSetSampleRate, 0, 0, nullptr, rate); });
+    expectAudioAgrees();
+  }
+  expectReportAfter("rate and block size",
+                    [&] { fx->dispatch(effSetBlockSizeAndSampleRate, 0, 512, nullptr, 32000.0f); });
+  expectAudioAgrees();
+  // A program change passes through mixtures of two programs' values; the host hears once.
+  for (int32_t program : {1, 2, 2, 7, 9, 0}) {
+    expectReportAfter("program", [&] { fx->dispatch(effSetProgram, 0, program); });
+    expectAudioAgrees();
+  }
+  for (int32_t index : {0, 5, 43}) {
+    expectReportAfter("display text", [&] { fx->parameterDisplay(index); });
+  }
+  EXPECT_GT(changes, 20);
+}
+
+// --- A crossover change ---------------------------------------------------------------------
+
+TEST_F(Plugin, ASlopeChangeWithLookaheadReplaysNothingFromBeforeIt) {
+  // 100 ms of lookahead on a running signal (noise), then a slope change and silence:
+  // the filters and the delayed bands start from silence, so not one sample may sound.
+  fx->setParameter(Lookahead, 1.0f);
+  fx->setParameter(EnableLookahead, 1.0f);
+  constexpr int32_t kBlock = 1000;
+  Buffers buffers(kBlock, 0.0f, 0.0f);
+  test::Noise gen(1);
+  for (int32_t block = 0; block < 40; ++block) {
+    for (auto& channel : buffers.inputs) {
+      for (float& sample : channel) sample = gen.sample(0.5f);
+    }
+    fx->processReplacing(buffers.inputs, buffers.outputs, kBlock);
+  }
+  ASSERT_FALSE(buffers.outputsAll(0.0f));
+  fx->setParameter(Fir2Slope, fx->getParameter(Fir2Slope) < 0.5f ? 1.0f : 0.0f);
+  for (auto& channel : buffers.inputs) std::fill(channel.begin(), channel.end(), 0.0f);
+  for (int32_t block = 0; block < 30; ++block) {
+    fx->processReplacing(buffers.inputs, buffers.outputs, kBlock);
+    ASSERT_TRUE(buffers.outputsAll(0.0f)) << "block " << block << " after the change";
+  }
 }
 
 }  // namespace

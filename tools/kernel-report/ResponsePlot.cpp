@@ -10,6 +10,7 @@
 #include "engine/CrossoverKernels.h"
 #include "params/StepTables.h"
 #include "tools/kernelgen/KernelAnalysis.h"
+#include "tools/kernelgen/KernelDesign.h"
 
 namespace kestrane::kernelgen {
 namespace {
@@ -89,15 +90,17 @@ void drawGrid(cairo_t* cr, const Axes& axes, int32_t rateIndex, int32_t slope) {
 
 // One line of the legend in the empty lower left corner (low frequencies, deep levels): a
 // stroke of the curve's colour and the split frequency.
-void drawLegendEntry(cairo_t* cr, int32_t frequency) {
+void drawLegendEntry(cairo_t* cr, int32_t frequency, double fs) {
   const double x = Left + 14.0;
   const double y = Height - Bottom - 14.0 - 16.0 * (KernelFrequencies - 1 - frequency);
   cairo_move_to(cr, x, y);
   cairo_line_to(cr, x + 22.0, y);
   cairo_stroke(cr);
-  char label[32];
-  std::snprintf(label, sizeof label, "%d Hz",
-                CrossoverFreqSteps[static_cast<std::size_t>(frequency)]);
+  char label[48];
+  const int32_t hz = CrossoverFreqSteps[static_cast<std::size_t>(frequency)];
+  std::snprintf(label, sizeof label, splitAboveNyquist(hz, fs) ? "%d Hz (above fs/2: passes all)"
+                                                               : "%d Hz",
+                hz);
   cairo_move_to(cr, x + 28.0, y + 4.0);
   cairo_show_text(cr, label);
 }
@@ -126,7 +129,7 @@ bool drawResponsePlot(int32_t rateIndex, int32_t slope, const std::string& path)
     const double g = 0.5 + 0.45 * std::cos(2.0 * 3.14159265358979 * (hue - 1.0 / 3.0));
     const double b = 0.5 + 0.45 * std::cos(2.0 * 3.14159265358979 * (hue - 2.0 / 3.0));
     cairo_set_source_rgb(cr, r * 0.85, g * 0.85, b * 0.85);
-    drawLegendEntry(cr, f);
+    drawLegendEntry(cr, f, fs);
     for (int32_t i = 0; i <= Points; ++i) {
       const double hz = MinHz * std::pow(axes.maxHz / MinHz, static_cast<double>(i) / Points);
       const double db = 20.0 * std::log10(std::max(std::abs(amplitudeAt(h, hz, fs)), 1e-12));

@@ -1,6 +1,6 @@
-// kestrane-kernel-report: measures all 208 crossover kernel records as the FIR stage realises
-// them, prints one row per record and the worst case per rate group and slope, and draws the
-// magnitude responses.
+// kestrane-kernel-report: measures every crossover kernel record (all rate groups) as the FIR
+// stage realises them, prints one row per record and the worst case per rate group and slope,
+// and draws the magnitude responses.
 //
 //   kestrane-kernel-report [--png DIR] [--rate HZ] [--quiet]
 //     --png DIR   write DIR/crossover-<rate>-<slope>db.png (one per rate group and slope)

@@ -33,7 +33,8 @@ struct KernelResponse {
   double atNominalDb;      // attenuation at the nominal frequency, dB (positive = down)
   double atDoubleDb;       // at twice the nominal frequency; NaN when at or above 0.45 fs
   double atQuadrupleDb;    // at four times; NaN when at or above 0.45 fs
-  double passBandDb;       // largest |level| below a quarter of the nominal frequency, dB
+  double passBandDb;       // largest |level| below a quarter of the nominal frequency (below
+                           // 0.45 fs for a split at or above fs / 2), dB
   double worstStopBandDb;  // highest level above four times nominal up to fs / 2, dB; NaN if none
 };
 
@@ -44,7 +45,8 @@ KernelResponse measureKernel(int32_t index, bool scanStopBand);
 // The limits every record must meet, by slope class: -6.02 dB point within 3 % of nominal
 // (slopes 1..3), attenuation at nominal 3.5 (slope 0) or 6.0 dB within 0.5 dB, at twice nominal
 // 9, 17.5, 23, 29 dB within 2 dB, at four times at least 12, 27, 38, 50 dB (points below
-// 0.45 fs only), pass band below nominal / 4 within 0.5 dB, unity at 0 Hz within 1e-6.
+// 0.45 fs only), pass band below nominal / 4 within 0.5 dB, unity at 0 Hz within 1e-6. A
+// split at or above fs / 2 must instead pass everything up to 0.45 fs within 0.01 dB.
 // Returns an empty string when the record is inside them, otherwise what is outside.
 std::string limitViolations(const KernelResponse& response, int32_t slope);
 

@@ -156,6 +156,11 @@ DesignTarget designTarget(int32_t rateIndex, int32_t slope, int32_t frequency) {
 }
 
 ModelHalfTaps designModel(const DesignTarget& t) {
+  if (splitAboveNyquist(t.nominal, t.sampleRate)) {
+    ModelHalfTaps delay{};
+    delay[0] = 1.0;
+    return delay;
+  }
   const SlopeShape& shape = SlopeShapes[static_cast<std::size_t>(t.slope)];
   const double b = shape.atNominalDb / (20.0 * std::log10(2.0));
   const double level = std::pow(10.0, -shape.atNominalDb / 20.0);

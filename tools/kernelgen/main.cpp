@@ -1,5 +1,6 @@
-// kestrane-kernelgen: designs the 208 crossover kernel records and writes them as the C++ source
-// src/engine/CrossoverKernelData.cpp. Deterministic: the same build writes the same bytes.
+// kestrane-kernelgen: designs the crossover kernel records (every rate group, slope and split
+// frequency) and writes them as the C++ source src/engine/CrossoverKernelData.cpp.
+// Deterministic: the same build writes the same bytes.
 //
 //   kestrane-kernelgen <output.cpp>     (or no argument: write to standard output)
 #include <cstdio>
@@ -35,8 +36,10 @@ std::string render() {
   line("namespace kestrane {");
   line("");
   line("const std::array<int32_t, KernelSetLength> StoredCrossoverKernels = {");
-  line("    4, 4, 13, 55,");
   char buf[160];
+  std::snprintf(buf, sizeof buf, "    %d, %d, %d, %d,", KernelRateGroups, KernelSlopes,
+                KernelFrequencies, KernelTaps);
+  line(buf);
   for (int32_t rate = 0; rate < KernelRateGroups; ++rate) {
     for (int32_t slope = 0; slope < KernelSlopes; ++slope) {
       for (int32_t f = 0; f < KernelFrequencies; ++f) {

@@ -14,11 +14,22 @@ inline constexpr int kExitUsage = 2;  // bad arguments: main prints the usage te
 
 using CommandFunction = int (*)(const std::vector<std::string>& arguments);
 
+// One option of a command, as the help and the manual page list it.
+struct Option {
+  const char* flag;         // "--program"
+  const char* value;        // what follows the flag ("N|NAME"), "" for a switch
+  const char* description;  // one sentence
+};
+
+// One command. The table of them in main.cpp is the one source of `kestrane --help` and of the
+// manual page (`kestrane --man`).
 struct Command {
   const char* name;
-  const char* arguments;  // synopsis of the command's arguments, "" for none
+  std::vector<const char*> synopses;  // the ways to call it, after the name ("" for none)
   const char* summary;
   CommandFunction run;
+  const char* description;  // what the command does, one paragraph
+  std::vector<Option> options;
 };
 
 // kestrane info: identity, parameters and programs of a fresh instance.

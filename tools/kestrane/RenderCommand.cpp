@@ -4,11 +4,12 @@
 //
 //   kestrane render IN OUT [--program N|NAME] [--set NAME=VALUE]... [--block FRAMES]
 //                          [--gain-reduction]
+//   kestrane render IN... --out-dir DIR [--jobs N] [options]    many files, several at once
 //   kestrane render [options]          renders a built-in demo into out/
 //
 // The file is processed at its own sample rate; a mono file feeds both inputs and is written
-// back as mono. The output is aligned with the input: the crossover and lookahead delay, which
-// the plug-in does not report, is measured with an impulse and removed. It is written to a
+// back as mono. The output is aligned with the input: the crossover and lookahead delay that
+// the plug-in reports to its host (the record's initialDelay) is removed. It is written to a
 // temporary file next to OUT and renamed only when complete, and never over the input.
 //
 // The render itself is one pass of the plug-in over the file. --gain-reduction adds a reading
@@ -33,7 +34,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "Batch.h"
 #include "Commands.h"
+#include "Demo.h"
 #include "host/TestHost.h"
 #include "params/ParameterTable.h"
 
@@ -92,8 +95,11 @@ struct Setting {
 };
 
 struct Options {
-  std::string input, output;  // both empty: the demo
-  std::string program;        // empty: program 0
+  std::string input, output;        // both empty: the demo
+  std::vector<std::string> inputs;  // with outDir: a batch, each into outDir under its name
+  std::string outDir;
+  int jobs = 0;                     // files of a batch at once, 0: one per processor
+  std::string program;              // empty: program 0
   std::vector<Setting> settings;
   int32_t block = kDefaultBlock;
   bool gainReduction = false;  // measure each band's largest reduction (two passes per band)
@@ -127,13 +133,29 @@ int parseOptions(const std::vector<std::string>& arguments, Options& options) {
       options.block = static_cast<int32_t>(frames);
     } else if (a == "--gain-reduction") {
       options.gainReduction = true;
+    } else if (a == "--out-dir") {
+      if (!next(options.outDir) || options.outDir.empty()) {
+        return fail(kExitUsage, "--out-dir needs a folder");
+      }
+    } else if (a == "--jobs") {
+      std::string s;
+      double jobs = 0.0;
+      if (!next(s) || !parseNumber(s, jobs) || jobs < 1 || jobs > 256 || jobs != std::floor(jobs)) {
+        return fail(kExitUsage, "--jobs needs a whole number of files from 1 to 256");
+      }
+      options.jobs = static_cast<int>(jobs);
     } else if (a.size() > 1 && a[0] == '-') {
       return fail(kExitUsage, "unknown option '%s'", a.c_str());
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() == 2) {
+  if (!options.outDir.empty()) {
+    if (positional.empty()) return fail(kExitUsage, "--out-dir needs input files to render");
+    options.inputs = positional;
+  } else if (options.jobs != 0) {
+    return fail(kExitUsage, "--jobs goes with --out-dir");
+  } else if (positional.size() == 2) {
     options.input = positional[0];
     options.output = positional[1];
   } else if (!positional.empty()) {
@@ -287,38 +309,6 @@ std::unique_ptr<Instance> openConfigured(TestHost& host, float rate, int32_t blo
   return fx;
 }
 
-// The delay of the output behind the input with the settings `fx` holds: every band switched
-// off leaves the crossover and the lookahead as a pure delay, which an impulse measures. Runs
-// on an instance that has processed nothing yet (the command's scratch instance, which saves
-// building one more), and switches its bands back as they were afterwards.
-int32_t measureLatency(Instance& fx, float rate) {
-  fx.dispatch(effSetSampleRate, 0, 0, nullptr, rate);
-  fx.dispatch(effSetBlockSize, 0, kDefaultBlock);
-  fx.dispatch(effMainsChanged, 0, 1);
-  float enabled[kNumBands];
-  for (int32_t b = 0; b < kNumBands; ++b) {
-    enabled[b] = fx.getParameter(EnableLF + b);
-    fx.setParameter(EnableLF + b, 0.0f);
-  }
-  std::vector<float> in[2] = {std::vector<float>(kDefaultBlock), std::vector<float>(kDefaultBlock)};
-  std::vector<float> out[2] = {std::vector<float>(kDefaultBlock),
-                               std::vector<float>(kDefaultBlock)};
-  // As openConfigured: one detector step of silence and a display request take the rate in.
-  processBlock(fx, in, out, 4);
-  fx.parameterDisplay(0);
-  int32_t latency = -1;
-  in[0][0] = in[1][0] = 0.5f;
-  for (int32_t done = 0; done < 65536 && latency < 0; done += kDefaultBlock) {
-    processBlock(fx, in, out, kDefaultBlock);
-    in[0][0] = in[1][0] = 0.0f;
-    for (int32_t i = 0; i < kDefaultBlock && latency < 0; ++i) {
-      if (out[0][i] != 0.0f) latency = done + i;
-    }
-  }
-  for (int32_t b = 0; b < kNumBands; ++b) fx.setParameter(EnableLF + b, enabled[b]);
-  return latency;
-}
-
 // --- Files -----------------------------------------------------------------------------------
 
 std::string extensionOf(const std::string& path) {
@@ -469,10 +459,11 @@ class Progress {
  public:
   Progress(int64_t total, bool show) : total_(total), show_(show) {}
   void update(int64_t done) {
-    if (!show_) return;
     const int percent = static_cast<int>(100 * done / std::max<int64_t>(total_, 1));
     if (percent == shown_) return;
     shown_ = percent;
+    reportBatchProgress(percent);
+    if (!show_) return;
     const int width = 40, filled = percent * width / 100;
     std::fprintf(stderr, "\rrendering [%s%s] %3d%%", std::string(filled, '=').c_str(),
                  std::string(width - filled, ' ').c_str(), percent);
@@ -490,58 +481,18 @@ class Progress {
 
 // --- The demo ----------------------------------------------------------------------------------
 
-// Twelve seconds of a small band at 120 beats per minute: a quiet intro of pad and hats, then
-// kick, snare, bass and pad at full level, and a fade. Written as a 32-bit float WAV, so that
-// the rendered demo (same format) keeps any peak above full scale instead of clipping it.
+// The built-in demo (Demo.h), written as a 32-bit float WAV, so that the rendered demo (same
+// format) keeps any peak above full scale instead of clipping it.
 bool writeDemo(const std::string& path) {
-  const int rate = 44100;
-  const int frames = 12 * rate;
-  std::vector<float> samples(2 * static_cast<std::size_t>(frames));
-  const double pi = 3.14159265358979323846;
-  const double beat = 0.5;
-  const double bassNotes[4] = {55.0, 43.65, 65.41, 49.0};
-  const double chords[4][3] = {
-      {220.0, 261.63, 329.63}, {174.61, 220.0, 261.63}, {261.63, 329.63, 392.0}, {196.0, 246.94, 293.66}};
-  uint32_t seed = 12345;
-  double previousNoise = 0.0;
-  for (int i = 0; i < frames; ++i) {
-    const double t = static_cast<double>(i) / rate;
-    seed = seed * 1664525u + 1013904223u;
-    const double noise = static_cast<int32_t>(seed) / 2147483648.0;
-    const double hiss = noise - previousNoise;  // a crude high-pass for the hats
-    previousNoise = noise;
-    const int bar = static_cast<int>(t / (4 * beat)) % 4;
-    const double inBeat = std::fmod(t, beat);
-    const int beatIndex = static_cast<int>(t / beat) % 4;
-    const bool full = t >= 4.0;
-    const double fade = t > 11.0 ? 12.0 - t : 1.0;
-
-    const double hat = 0.12 * hiss * std::exp(-std::fmod(t, beat / 2) * 60.0);
-    double pad = 0.0;
-    for (double f : chords[bar]) pad += std::sin(2 * pi * f * t) * 0.07;
-    double kick = 0.0, snare = 0.0, bass = 0.0;
-    if (full) {
-      kick = 0.9 * std::sin(2 * pi * (45.0 * inBeat + 2.0 * (1 - std::exp(-inBeat * 30)))) *
-             std::exp(-inBeat * 8.0);
-      if (beatIndex % 2 == 1) {
-        snare = (0.5 * noise + 0.3 * std::sin(2 * pi * 180.0 * inBeat)) * std::exp(-inBeat * 18.0);
-      }
-      const double phase = std::fmod(t * bassNotes[bar], 1.0);
-      bass = 0.35 * (2.0 * phase - 1.0) * std::exp(-std::fmod(t, beat / 2) * 3.0);
-    }
-    const double level = full ? 1.0 : 0.3;
-    const double left = fade * level * (kick + snare * 0.8 + bass + pad + hat * 1.2);
-    const double right = fade * level * (kick + snare + bass + pad * 0.8 + hat * 0.8);
-    samples[2 * static_cast<std::size_t>(i)] = static_cast<float>(0.45 * left);
-    samples[2 * static_cast<std::size_t>(i) + 1] = static_cast<float>(0.45 * right);
-  }
+  const DemoAudio demo = makeDemo();
   SF_INFO info{};
-  info.samplerate = rate;
+  info.samplerate = demo.rate;
   info.channels = 2;
   info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  const sf_count_t frames = static_cast<sf_count_t>(demo.samples.size() / 2);
   PendingOutput pending(path);
   if (!pending.open(info)) return false;
-  if (sf_writef_float(pending.file(), samples.data(), frames) != frames) return false;
+  if (sf_writef_float(pending.file(), demo.samples.data(), frames) != frames) return false;
   return pending.commit();
 }
 
@@ -748,8 +699,6 @@ int render(const Options& options) {
   // The instances: the render itself and, when asked for, per band a pair for its
   // gain-reduction reading.
   const int32_t block = options.block;
-  const int32_t latency = measureLatency(*scratch, rate);
-  if (latency < 0) return fail(kExitFailure, "could not measure the plug-in's delay");
   std::unique_ptr<Instance> effect = openConfigured(host, rate, block, program, settings);
   BandMeter bands[kNumBands];
   std::vector<bool> bandOn(kNumBands);
@@ -774,6 +723,10 @@ int render(const Options& options) {
     }
   }
   if (!effect) return fail(kExitFailure, "the plug-in made no instance");
+  // The delay the plug-in reports for the settings the render runs with, as a host that
+  // compensates delays reads it.
+  const int32_t latency = effect->effect()->initialDelay;
+  if (latency < 0) return fail(kExitFailure, "the plug-in reports a negative delay (%d)", latency);
 
   // Stream: the file, then `latency` frames of silence to bring out the delayed end; the
   // first `latency` output frames (the delay) are dropped. The file is read and written in
@@ -885,7 +838,8 @@ int render(const Options& options) {
                 trim(scratch->parameterDisplay(s.index)).c_str(),
                 trim(scratch->parameterLabel(s.index)).c_str());
   }
-  std::printf("\nDelay      %d samples of crossover and lookahead delay removed (output aligned)\n",
+  std::printf("\nDelay      %d samples of crossover and lookahead delay, as the plug-in reports"
+              " it, removed (output aligned)\n",
               static_cast<int>(latency));
   std::printf("Peak       in %.2f dBFS, out %.2f dBFS\n", toDb(summary.peakIn), toDb(summary.peakOut));
   if (summary.overs > 0) {
@@ -917,11 +871,34 @@ int render(const Options& options) {
   return kExitOk;
 }
 
+// One file, IN to OUT, with the options' settings.
+int renderFile(const Options& options) {
+  struct stat st {};
+  if (stat(options.input.c_str(), &st) != 0) {
+    return fail(kExitFailure, "no input file '%s'", options.input.c_str());
+  }
+  if (sameFile(options.input, options.output)) {
+    return fail(kExitFailure, "the output '%s' is the input file; choose another name",
+                options.output.c_str());
+  }
+  return render(options);
+}
+
 }  // namespace
 
 int renderCommand(const std::vector<std::string>& arguments) {
   Options options;
   if (const int code = parseOptions(arguments, options); code != kExitOk) return code;
+
+  if (!options.outDir.empty()) {
+    return renderBatch(options.inputs, options.outDir, options.jobs,
+                       [&options](const std::string& input, const std::string& output) {
+                         Options one = options;
+                         one.input = input;
+                         one.output = output;
+                         return renderFile(one);
+                       });
+  }
 
   if (options.input.empty()) {
     // The demo: written to out/, then rendered like any file.
@@ -932,16 +909,7 @@ int renderCommand(const std::vector<std::string>& arguments) {
     options.output = "out/kestrane-demo.wav";
     if (!writeDemo(options.input)) return fail(kExitFailure, "cannot write %s", options.input.c_str());
   }
-
-  struct stat st {};
-  if (stat(options.input.c_str(), &st) != 0) {
-    return fail(kExitFailure, "no input file '%s'", options.input.c_str());
-  }
-  if (sameFile(options.input, options.output)) {
-    return fail(kExitFailure, "the output '%s' is the input file; choose another name",
-                options.output.c_str());
-  }
-  return render(options);
+  return renderFile(options);
 }
 
 }  // namespace kestrane::cli

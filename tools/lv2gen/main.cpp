@@ -168,7 +168,7 @@ void writeAudioPort(FILE* f, uint32_t index, bool input, const char* symbol, con
 int32_t largestLatency() {
   int32_t longest = 0;
   for (const KernelRecord& record : crossoverKernels().records) {
-    const int32_t delay = crossoverDelay(record);
+    const int32_t delay = kernelDelay(record);
     if (delay > longest) longest = delay;
   }
   return 3 * longest + kMaxLookaheadSamples;

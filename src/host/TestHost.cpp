@@ -4,24 +4,23 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "platform/Library.h"
 
 namespace kestrane::testhost {
 
 namespace {
 
 TestHost* activeHost = nullptr;
+// Open audio calls (processReplacing, process) of any Instance.
+int32_t audioCallsOpen = 0;
 
-#ifdef _WIN32
-// Under wine a Unix path is reached through the drive that maps the root directory.
-std::string systemPath(const std::string& path) {
-  return !path.empty() && path[0] == '/' ? "Z:" + path : path;
-}
-#endif
+// Counts an audio call open for its lifetime.
+struct AudioCall {
+  AudioCall() { ++audioCallsOpen; }
+  ~AudioCall() { --audioCallsOpen; }
+  AudioCall(const AudioCall&) = delete;
+  AudioCall& operator=(const AudioCall&) = delete;
+};
 
 }  // namespace
 
@@ -35,32 +34,16 @@ std::string defaultPluginPath() {
 // --- PluginLibrary -------------------------------------------------------------------------
 
 PluginLibrary::PluginLibrary(const std::string& path) {
-#ifdef _WIN32
-  handle = LoadLibraryA(systemPath(path).c_str());
-  if (!handle) loadError = "LoadLibraryA failed for " + path;
-#else
-  handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) loadError = dlerror();
-#endif
+  handle = platform::loadLibrary(path, loadError);
 }
 
 PluginLibrary::~PluginLibrary() {
-  if (!handle) return;
-#ifdef _WIN32
-  FreeLibrary(static_cast<HMODULE>(handle));
-#else
-  dlclose(handle);
-#endif
+  if (handle) platform::unloadLibrary(handle);
 }
 
 PluginEntryProc PluginLibrary::entry(const char* name) const {
   if (!handle) return nullptr;
-#ifdef _WIN32
-  return reinterpret_cast<PluginEntryProc>(
-      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name)));
-#else
-  return reinterpret_cast<PluginEntryProc>(dlsym(handle, name));
-#endif
+  return reinterpret_cast<PluginEntryProc>(platform::librarySymbol(handle, name));
 }
 
 // --- TestHost ------------------------------------------------------------------------------
@@ -92,7 +75,8 @@ intptr_t TestHost::callback(AEffect* effect, int32_t opcode, int32_t index, intp
                             void* ptr, float opt) {
   TestHost* host = activeHost;
   if (!host) return 0;
-  host->recorded.push_back(HostCall{effect, opcode, index, value, ptr, opt});
+  host->recorded.push_back(HostCall{effect, opcode, index, value, ptr, opt,
+                                    effect ? effect->initialDelay : 0, audioCallsOpen > 0});
   return opcode == audioMasterVersion ? host->versionAnswer : 0;
 }
 
@@ -147,6 +131,7 @@ void Instance::processReplacing(std::vector<float>* inputs, std::vector<float>* 
                                 int32_t frames) {
   float* in[2] = {inputs[0].data(), inputs[1].data()};
   float* out[2] = {outputs[0].data(), outputs[1].data()};
+  const AudioCall audio;
   record->processReplacing(record, in, out, frames);
 }
 
@@ -154,6 +139,7 @@ void Instance::process(std::vector<float>* inputs, std::vector<float>* outputs,
                        int32_t frames) {
   float* in[2] = {inputs[0].data(), inputs[1].data()};
   float* out[2] = {outputs[0].data(), outputs[1].data()};
+  const AudioCall audio;
   record->process(record, in, out, frames);
 }
 

@@ -45,6 +45,8 @@ struct HostCall {
   intptr_t value;
   void* ptr;
   float opt;
+  int32_t initialDelay;  // the record's initialDelay as the call arrived (0 without a record)
+  bool fromAudio;        // made inside an Instance's processReplacing or process
 };
 
 class Instance;
