@@ -45,6 +45,9 @@ struct Told {
   float value;  // writes: the value written
 };
 std::vector<Told> told;
+// For the user's hand on its own thread: the bracket is open, and the value last written.
+std::atomic<bool> touching{false};
+std::atomic<float> lastWritten{0.0f};
 int resizedWidth = 0;
 int resizedHeight = 0;
 
@@ -53,10 +56,12 @@ void writePort(LV2UI_Controller, uint32_t port, uint32_t size, uint32_t protocol
   float value = -1e9f;
   if (size == sizeof value && protocol == 0) std::memcpy(&value, buffer, sizeof value);
   told.push_back({Told::Write, port, value});
+  lastWritten = value;
 }
 
 void touch(LV2UI_Feature_Handle, uint32_t port, bool grabbed) {
   told.push_back({grabbed ? Told::TouchBegin : Told::TouchEnd, port, 0.0f});
+  touching = grabbed;
 }
 
 int resize(LV2UI_Feature_Handle, int width, int height) {
@@ -89,6 +94,8 @@ class Lv2UiHost : public ::testing::Test {
  protected:
   void SetUp() override {
     told.clear();
+    touching = false;
+    lastWritten = 0.0f;
     resizedWidth = resizedHeight = 0;
     ASSERT_TRUE(testx11::connect()) << "no X server at DISPLAY (scripts/test-all.sh x11 starts one)";
     library = dlopen((kBundle + "/" + lv2::kUiBinaryName).c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -257,7 +264,8 @@ TEST_F(Lv2UiHost, PortEventsMoveTheControls) {
 }
 
 // A circular drag of the LF gain knob by the user's hand (XTest) while the host keeps calling
-// the UI's idle: the knob's loop holds the idle call, so the hand moves from a thread of its own.
+// the UI's idle: the knob's loop holds the idle call, so the hand moves from a thread of its own,
+// once the bracket is open, and lets go once the last move has been written.
 TEST_F(Lv2UiHost, AKnobDragWritesThePortInsideTheTouchBracket) {
   ASSERT_TRUE(instantiate());
   const layout::ControlItem& knob = controlOf(Role::GainKnob, 3);  // the LF gain
@@ -267,16 +275,19 @@ TEST_F(Lv2UiHost, AKnobDragWritesThePortInsideTheTouchBracket) {
   testx11::button(1, true);
   std::atomic<bool> released{false};
   std::thread hand([&] {
-    const auto pause = std::chrono::milliseconds(150);
-    std::this_thread::sleep_for(pause);
+    const auto pause = std::chrono::milliseconds(10);
+    for (int wait = 0; wait < 300 && !touching; ++wait) std::this_thread::sleep_for(pause);
     testx11::movePointer(screenOf(knob.rect.left + hub, knob.rect.top - 10));
-    std::this_thread::sleep_for(pause);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     testx11::movePointer(screenOf(knob.rect.left + hub + 30, knob.rect.top + hub));
-    std::this_thread::sleep_for(pause);
+    // Pointing right is about +16.7 dB; lets go once the knob has written it.
+    for (int wait = 0; wait < 300 && lastWritten < 15.0f; ++wait) {
+      std::this_thread::sleep_for(pause);
+    }
     testx11::button(1, false);
     released = true;
   });
-  for (int i = 0; i < 400 && !released; ++i) {
+  for (int i = 0; i < 1000 && !released; ++i) {
     idle(handle);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
