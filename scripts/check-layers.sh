@@ -6,7 +6,10 @@
 #   - params includes nothing of the other layers, engine only params, platform nothing;
 #   - the effect core includes only engine and params; a format adapter (shell for VST 2.x,
 #     lv2 for LV2) never includes the other;
-#   - the toolkit (gui) never includes the editor;
+#   - the toolkit (gui) never includes the editor or a format adapter: it reaches its host only
+#     through gui/EditorHost.h; the editor includes no format adapter either;
+#   - the VST 2.x effect classes include no toolkit or editor (only the shell's editor binding,
+#     VstEditor.h, and the editor factory bind them in);
 #   - the plug-in host reaches the plug-in through its records (shell/VstAbi.h) and the
 #     library loader (platform/Library.h) only.
 #   scripts/check-layers.sh [source-root]     (a CTest test in the native builds: source.layers)
@@ -44,9 +47,12 @@ violations "the VST 2.x shell includes the LV2 adapter" "$include\"lv2/" shell
 violations "the LV2 adapter includes the VST 2.x shell" "$include\"shell/" lv2
 violations "platform includes a layer above it" "$include\"(params|engine|core|shell|lv2|gui|editor)/" \
   platform
-violations "the toolkit includes the editor" "$include\"editor/" gui
+violations "the toolkit includes the editor or a format adapter" "$include\"(editor|shell|lv2)/" gui
+violations "the editor includes a format adapter" "$include\"(shell|lv2)/" editor
+violations "the VST 2.x effect classes include the toolkit or the editor" "$include\"(gui|editor)/" \
+  --exclude=VstEditor.h --exclude=EditorFactory.cpp shell
 violations "the host includes more than the plug-in's records and the loader" \
-  "$include\"((params|engine|gui|editor)/|shell/[^V]|platform/[^L])" host
+  "$include\"((params|engine|gui|editor)/|shell/([^V]|Vst[^A])|platform/[^L])" host
 
 [ "$failed" = 0 ] && echo "ok: layering holds"
 exit "$failed"

@@ -19,7 +19,6 @@
 #include "params/ParameterSteps.h"
 #include "params/StepTables.h"
 #include "platform/Platform.h"
-#include "shell/AudioEffect.h"
 
 namespace kestrane {
 
@@ -98,13 +97,13 @@ class UserEdit {
 
 // --- Life cycle ----------------------------------------------------------------------------------
 
-KestraneEditor::KestraneEditor(AudioEffect* owner) : EditorBase(owner) {
+KestraneEditor::KestraneEditor(EditorHost* editorHost) : EditorBase(editorHost) {
   background = new (std::nothrow) Bitmap(layout::BackgroundBitmap);
   if (background != nullptr) {
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<int16_t>(background->getHeight());
-    rect.right = static_cast<int16_t>(background->getWidth());
+    rect.bottom = background->getHeight();
+    rect.right = background->getWidth();
   }
 }
 
@@ -337,7 +336,7 @@ bool KestraneEditor::createControl(const ControlItem& item) {
 // --- Parameters to the display -------------------------------------------------------------------
 
 float KestraneEditor::value(int32_t index) const {
-  return effect != nullptr ? effect->getParameter(index) : 0.0f;
+  return host != nullptr ? host->getParameter(index) : 0.0f;
 }
 
 int32_t KestraneEditor::bandParameter(int32_t band, int32_t column) const {
@@ -528,7 +527,7 @@ void KestraneEditor::fillCrossoverMenus() {
 
 void KestraneEditor::selectPage(int32_t newPage) {
   page = newPage;
-  if (effect != nullptr) effect->setParameterAutomated(DisplayMode, static_cast<float>(newPage));
+  if (host != nullptr) host->setParameterAutomated(DisplayMode, static_cast<float>(newPage));
   showPage();
 }
 
@@ -550,7 +549,7 @@ void KestraneEditor::readoutCommitted(int32_t tag) {
     source = bandReadouts[bandOfRow(row)][column];
     index = bandParameter(bandOfRow(row), column);
   }
-  if (source == nullptr || effect == nullptr) return;
+  if (source == nullptr || host == nullptr) return;
   source->getText(text);
 
   const bool expander = page != 0;
@@ -575,14 +574,14 @@ void KestraneEditor::readoutCommitted(int32_t tag) {
         break;
     }
   }
-  // The effect's change comes back through setParameter, which shows the value's own text.
-  effect->setParameterAutomated(index, typedValue);
+  // The host's change comes back through setParameter, which shows the value's own text.
+  host->setParameterAutomated(index, typedValue);
 }
 
 // --- User edits ----------------------------------------------------------------------------------
 
 void KestraneEditor::valueChanged(DrawContext* context, Control* control) {
-  if (control == nullptr || effect == nullptr) return;
+  if (control == nullptr || host == nullptr) return;
   const int32_t tag = control->getTag();
   if (tag != lastTag) {
     lastTag = tag;
@@ -591,17 +590,17 @@ void KestraneEditor::valueChanged(DrawContext* context, Control* control) {
   UserEdit edit(userEditDepth);
   const float v = control->getValue();
   if (tag >= Fir1Slope && tag <= Fir3Slope) {
-    effect->setParameterAutomated(tag, v * kPerSlopeStep);
+    host->setParameterAutomated(tag, v * kPerSlopeStep);
   } else if (tag >= Fir1Freq && tag <= Fir3Freq) {
     // Entry j of a frequency menu stands for the step its first entry stands for, plus j.
     const float first = static_cast<float>(frequencyMenuFirstStep[tag - Fir1Freq]);
-    effect->setParameterAutomated(tag, (v + first) * kPerFrequencyStep);
+    host->setParameterAutomated(tag, (v + first) * kPerFrequencyStep);
     fillCrossoverMenus();
   } else if (tag >= layout::kCompressorPageTag) {
     // The editor's own controls: the editor acts on them, and reports the parameter they change.
-    effect->setParameter(tag, v);
+    host->setParameter(tag, v);
   } else {
-    effect->setParameterAutomated(tag, v);
+    host->setParameterAutomated(tag, v);
   }
   if (context != nullptr) control->update(context);
 }
@@ -637,7 +636,7 @@ void KestraneEditor::clearDrivenFlags() {
 void KestraneEditor::linkBands(int32_t band, int32_t column) {
   // Only the user's own edits are multiplied; host automation and program changes are not,
   // whatever the keyboard says.
-  if (!shiftHeldNow || userEditDepth == 0 || driven[band] || effect == nullptr) return;
+  if (!shiftHeldNow || userEditDepth == 0 || driven[band] || host == nullptr) return;
   for (int32_t b = 0; b < kNumBands; ++b) driven[b] = b != band;
   const auto anchor = [&](int32_t b) {
     return column == Gain ? gainAnchors[b] : bandAnchors[column][b];
@@ -645,7 +644,7 @@ void KestraneEditor::linkBands(int32_t band, int32_t column) {
   const float delta = anchor(band) - value(bandParameter(band, column));
   for (int32_t other = kNumBands - 1; other >= 0; --other) {
     if (other == band) continue;
-    effect->setParameterAutomated(bandParameter(other, column), clampUnit(anchor(other) - delta));
+    host->setParameterAutomated(bandParameter(other, column), clampUnit(anchor(other) - delta));
   }
 }
 

@@ -8,7 +8,7 @@
 //   - a parameter change (from the host, a program change or the editor itself) reaches
 //     setParameter, which shows the value on the controls concerned;
 //   - a user edit reaches valueChanged, which turns it into a parameter change reported to the
-//     host (setParameterAutomated);
+//     host (EditorHost::setParameterAutomated);
 //   - idle refreshes the meters from the slots the engine fills at the end of every audio block.
 // Shift links the bands (the band link): with it held, editing one band's knob or readout drags
 // the other three bands' same control along by as much.
@@ -28,7 +28,6 @@
 #include "gui/ControlListener.h"
 #include "gui/EditorBase.h"
 #include "params/ParamId.h"
-#include "shell/EditorFactory.h"
 
 namespace kestrane {
 
@@ -43,20 +42,20 @@ class TextEdit;
 class TransferCurveView;
 class VuMeter;
 
-class KestraneEditor : public EditorBase, public ControlListener, public EditorParameterSink {
+class KestraneEditor : public EditorBase, public ControlListener {
  public:
   // The band knobs' columns, and the gain knob as a fifth column of the band link.
   enum Column : int32_t { Threshold, Ratio, Attack, Release, kBandColumns, Gain = kBandColumns };
 
-  // Registers with the effect (which then owns the editor), loads the background and takes the
-  // editor's size from it. Opens no window. The page starts at the compressor page.
-  explicit KestraneEditor(AudioEffect* effect);
+  // host: the way to the plug-in host (or null). Loads the background and takes the editor's
+  // size from it. Opens no window. The page starts at the compressor page.
+  explicit KestraneEditor(EditorHost* host);
   // Closes the editor if it is open and releases the background.
   ~KestraneEditor() override;
 
   // --- EditorBase slots --------------------------------------------------------------------------
   // Builds the frame inside the host's window, loads the control bitmaps and creates the 76
-  // controls from the effect's current values, on the page last shown. Answers 1; answers 0 and
+  // controls from the host's current values, on the page last shown. Answers 1; answers 0 and
   // leaves the editor closed when the background, the frame (or its window), a bitmap or a
   // control cannot be created. Opening an open editor closes it first. The meters start empty.
   int32_t open(void* window) override;
@@ -67,7 +66,7 @@ class KestraneEditor : public EditorBase, public ControlListener, public EditorP
   // towards their rest (at most once per 5 ms) and lets the frame redraw what changed.
   void idle() override;
   // index: a parameter 0..48, or one of the editor's own tags (page buttons, readouts). value is
-  // not used: the effect's current value is shown. Does nothing while the editor is closed.
+  // not used: the host's current value is shown. Does nothing while the editor is closed.
   void setParameter(int32_t index, float value) override;
 
   // --- Own slots ---------------------------------------------------------------------------------
@@ -84,7 +83,8 @@ class KestraneEditor : public EditorBase, public ControlListener, public EditorP
   void valueChanged(DrawContext* context, Control* control) override;
 
   // --- Not virtual -------------------------------------------------------------------------------
-  // The slots the engine fills; the effect attaches them to its engine.
+  // The slots the meters show: the VST 2.x effect attaches them to its engine, the LV2 UI
+  // writes the meter ports' values into them.
   MeterSlots& meterSlots() { return meters; }
   // 0: compressor page, 1: expander page.
   int32_t getPage() const { return page; }

@@ -2,7 +2,6 @@
 
 #include "gui/Frame.h"
 #include "platform/Platform.h"
-#include "shell/AudioEffect.h"
 
 namespace kestrane {
 
@@ -15,18 +14,12 @@ constexpr uint32_t kPollSleep = 4;
 constexpr uint32_t kFullPassEvery = 50;  // paint messages and host idle at most this often
 }  // namespace
 
-EditorBase::EditorBase(AudioEffect* owner) : AEffEditor(owner) {
-  if (effect != nullptr) effect->setEditor(this);
+EditorBase::EditorBase(EditorHost* editorHost) : host(editorHost) {
   lastIdleTick = platform::tickCount();
   platform::initializeOle();
 }
 
 EditorBase::~EditorBase() { platform::uninitializeOle(); }
-
-int32_t EditorBase::getRect(ERect** out) {
-  *out = &rect;
-  return 1;
-}
 
 int32_t EditorBase::open(void* window) {
   postUpdate();
@@ -58,7 +51,7 @@ bool EditorBase::onWheel(float distance) {
 
 void EditorBase::setParameter(int32_t, float) { postUpdate(); }
 
-void EditorBase::draw(ERect*) {
+void EditorBase::draw(Rect*) {
   if (frame != nullptr) frame->redrawView(nullptr);
 }
 
@@ -74,7 +67,7 @@ void EditorBase::pumpIdle() {
   platform::dispatchPendingPaint();
   lastIdleTick = now;
   inIdle = true;
-  if (effect != nullptr) effect->masterIdle();
+  if (host != nullptr) host->hostIdle();
   inIdle = false;
 }
 

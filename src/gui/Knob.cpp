@@ -7,7 +7,6 @@
 #include "gui/EditorBase.h"
 #include "gui/Frame.h"
 #include "platform/Platform.h"
-#include "shell/AudioEffect.h"
 
 namespace kestrane {
 
@@ -28,22 +27,22 @@ float wrapOnce(float angle) {
 }
 
 // The edit bracket of one drag: begin-edit for the tag on construction, end-edit on destruction,
-// through the effect of the frame's editor as it was when the drag started (the frame may go
-// while the drag runs; the editor and its effect stay).
+// through the host of the frame's editor as it was when the drag started (the frame may go
+// while the drag runs; the editor and its host stay).
 class EditBracket {
  public:
   EditBracket(EditorBase* editor, int32_t tag)
-      : effect_(editor != nullptr ? editor->getEffect() : nullptr), tag_(tag) {
-    if (effect_ != nullptr) effect_->beginEdit(tag_);
+      : host_(editor != nullptr ? editor->getHost() : nullptr), tag_(tag) {
+    if (host_ != nullptr) host_->beginEdit(tag_);
   }
   ~EditBracket() {
-    if (effect_ != nullptr) effect_->endEdit(tag_);
+    if (host_ != nullptr) host_->endEdit(tag_);
   }
   EditBracket(const EditBracket&) = delete;
   EditBracket& operator=(const EditBracket&) = delete;
 
  private:
-  AudioEffect* effect_;
+  EditorHost* host_;
   int32_t tag_;
 };
 

@@ -217,4 +217,22 @@ float meterPortValue(const MeterSlots& slots, uint32_t i) noexcept {
   return slots.gainReduction[slot].load(std::memory_order_relaxed);
 }
 
+void storeMeterPortValue(MeterSlots& slots, uint32_t i, float value) noexcept {
+  constexpr auto relaxed = std::memory_order_relaxed;
+  if (i < static_cast<uint32_t>(kNumLevelSlots)) {
+    slots.level[i].store(value, relaxed);
+    slots.levelFresh[i].store(1, relaxed);
+    return;
+  }
+  const uint32_t j = i - static_cast<uint32_t>(kNumLevelSlots);
+  if (j >= 2 * static_cast<uint32_t>(kNumBands)) return;
+  const int32_t slot = gainReductionSlot(static_cast<int32_t>(j / 2));
+  if (j % 2 == 1) {
+    slots.gainReductionMode[slot].store(value >= 0.5f ? 1 : 0, relaxed);
+  } else {
+    slots.gainReduction[slot].store(value, relaxed);
+    slots.gainReductionFresh[slot].store(1, relaxed);
+  }
+}
+
 }  // namespace kestrane::lv2

@@ -20,6 +20,9 @@ inline constexpr char kPresetUriPrefix[] = "urn:kestrane:lv2:kestrane:preset:";
 // The binary inside the bundle, and the bundle's folder name.
 inline constexpr char kBinaryName[] = "Kestrane.so";
 inline constexpr char kBundleName[] = "Kestrane.lv2";
+// The X11 UI (X11 builds only): its URI and its binary inside the bundle.
+inline constexpr char kUiUri[] = "urn:kestrane:lv2:kestrane:ui";
+inline constexpr char kUiBinaryName[] = "Kestrane_ui.so";
 
 // --- Port indices --------------------------------------------------------------------------------
 
@@ -103,5 +106,9 @@ MeterPort meterPortInfo(uint32_t i) noexcept;
 // The value meter port i shows from the engine's slots (levels and gain reductions on the meter
 // scale of MeterSlots, modes as 0 or 1).
 float meterPortValue(const MeterSlots& slots, uint32_t i) noexcept;
+// The other way, for the UI: stores value, which meter port i reported, into the editor's
+// slots as the engine would have stored it (a level or gain reduction marked new, a mode).
+// Nothing for an index beyond the meters.
+void storeMeterPortValue(MeterSlots& slots, uint32_t i, float value) noexcept;
 
 }  // namespace kestrane::lv2

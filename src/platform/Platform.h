@@ -103,6 +103,10 @@ void setWindowHandler(WindowRef window, WindowHandler* handler);
 WindowHandler* windowHandler(WindowRef window);
 // The window's rectangle in screen coordinates.
 Bounds windowScreenBounds(WindowRef window);
+// The window's own system handle, in the form a host takes a window from a plug-in (the
+// same form as createChildWindow's parent): an HWND on Windows, the X11 window id as an
+// integer in a pointer on X11, the backend's own record headless. Null for null.
+void* systemWindowHandle(WindowRef window);
 // The window class name ("Plugin%08x" of the module instance) and the number of live windows
 // that use it (0 when the class is not registered).
 const char* windowClassName();

@@ -10,7 +10,7 @@ namespace kestrane {
 class AudioEffect;
 struct MeterSlots;
 
-// How the effect hands a parameter change to its editor. KestraneEditor implements it (its
+// How the effect hands a parameter change to its editor. VstEditor implements it (its
 // setParameter overrides this and the toolkit editor base's slot at once).
 class EditorParameterSink {
  public:
@@ -30,8 +30,8 @@ struct CreatedEditor {
   MeterSlots* meters = nullptr;
 };
 
-// Creates the editor for effect without opening a window. The editor's constructor registers
-// it with the effect (AudioEffect::setEditor), which then owns it. Defined by the plug-in
+// Creates the editor for effect without opening a window: KestraneEditor behind VstEditor,
+// whose constructor registers it with the effect (AudioEffect::setEditor), which then owns it. Defined by the plug-in
 // library (EditorFactory.cpp), so that the shell depends on no editor code.
 CreatedEditor createEditor(AudioEffect* effect);
 

@@ -18,6 +18,7 @@
 #include "platform/TestUser.h"
 #include "shell/AudioEffect.h"
 #include "shell/VstAbi.h"
+#include "shell/VstEditor.h"
 
 namespace kestrane {
 namespace testuser = platform::testuser;
@@ -73,13 +74,13 @@ class HostedEffect : public AudioEffect {
 };
 
 // An editor whose open builds a frame of its size in the host's window.
-class FrameEditor : public EditorBase {
+class FrameEditorContent : public EditorBase {
  public:
-  FrameEditor(AudioEffect* owner, int16_t width, int16_t height) : EditorBase(owner) {
+  FrameEditorContent(EditorHost* owner, int32_t width, int32_t height) : EditorBase(owner) {
     rect.right = width;
     rect.bottom = height;
   }
-  ~FrameEditor() override { delete frame; }
+  ~FrameEditorContent() override { delete frame; }
   int32_t open(void* window) override {
     EditorBase::open(window);
     frame = new Frame(Rect(0, 0, rect.right, rect.bottom), window, this);
@@ -90,6 +91,7 @@ class FrameEditor : public EditorBase {
     frame = nullptr;
   }
 };
+using FrameEditor = VstEditor<FrameEditorContent>;
 
 // Records every valueChanged: the control and its value at the time. Like the editor, it then
 // lets the control draw itself at once when dirty.

@@ -20,6 +20,7 @@
 #include "platform/TestHost.h"
 #include "platform/TestUser.h"
 #include "shell/KestraneProcessorWithEditor.h"
+#include "shell/VstEditor.h"
 
 namespace kestrane {
 namespace testuser = platform::testuser;
@@ -81,7 +82,9 @@ inline intptr_t KESTRANE_VSTCALLBACK editorHost(AEffect*, int32_t opcode, int32_
 class EditedEffect : public KestraneProcessorWithEditor {
  public:
   EditedEffect() : KestraneProcessorWithEditor(editorHost) {}
-  KestraneEditor* kestraneEditor() const { return static_cast<KestraneEditor*>(editor); }
+  KestraneEditor* kestraneEditor() const {
+    return static_cast<VstEditor<KestraneEditor>*>(editor);
+  }
   // The coefficients the engine runs with after the last update.
   EngineCoefficients engineCoefficients() const { return core.coefficients(); }
   intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr) {

@@ -1,15 +1,17 @@
 // An effect and an editor for the toolkit tests: the smallest AudioEffect, a host callback that
-// counts what it is asked, and an EditorBase that counts its updates.
+// counts what it is asked, and an EditorBase that counts its updates, as the effect's editor.
 #pragma once
 
 #include "gui/EditorBase.h"
 #include "gui/Frame.h"
 #include "shell/AudioEffect.h"
 #include "shell/VstAbi.h"
+#include "shell/VstEditor.h"
 
 namespace kestrane::testing {
 
-class TestEditor;
+class TestEditorContent;
+using TestEditor = VstEditor<TestEditorContent>;
 
 // What the host saw. Reset by each test that reads it.
 struct HostLog {
@@ -36,13 +38,13 @@ class TestEffect : public AudioEffect {
   void process(float**, float**, int32_t) override {}
 };
 
-class TestEditor : public EditorBase {
+class TestEditorContent : public EditorBase {
  public:
-  TestEditor(AudioEffect* owner, int16_t width, int16_t height) : EditorBase(owner) {
+  TestEditorContent(EditorHost* owner, int32_t width, int32_t height) : EditorBase(owner) {
     rect.right = width;
     rect.bottom = height;
   }
-  ~TestEditor() override {
+  ~TestEditorContent() override {
     delete frame;
     HostLog::editorDeleted = true;
   }

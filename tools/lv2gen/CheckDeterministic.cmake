@@ -1,10 +1,11 @@
 # Writes the bundle's TTL files a second time into a scratch folder and compares them byte for
 # byte with those of the build's bundle: the generator's output depends on the tables alone.
 # Run by CTest (lv2gen.deterministic):
-#   cmake -DLV2GEN=<lv2gen> -DBUNDLE=<bundle dir> -DSCRATCH=<dir> -P CheckDeterministic.cmake
+#   cmake -DLV2GEN=<lv2gen> -DBUNDLE=<bundle dir> -DSCRATCH=<dir> [-DOPTIONS=--ui]
+#         -P CheckDeterministic.cmake
 file(REMOVE_RECURSE "${SCRATCH}")
 file(MAKE_DIRECTORY "${SCRATCH}")
-execute_process(COMMAND "${LV2GEN}" "${SCRATCH}" RESULT_VARIABLE written)
+execute_process(COMMAND "${LV2GEN}" ${OPTIONS} "${SCRATCH}" RESULT_VARIABLE written)
 if(NOT written EQUAL 0)
   message(FATAL_ERROR "lv2gen failed (${written})")
 endif()

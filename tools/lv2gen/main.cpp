@@ -1,7 +1,8 @@
 // lv2gen: writes the TTL files of the LV2 bundle from the port table, the parameter table and the
 // factory programs, so that no fact is written by hand twice.
 //
-//   lv2gen BUNDLE_DIR      writes BUNDLE_DIR/manifest.ttl, Kestrane.ttl and presets.ttl
+//   lv2gen [--ui] BUNDLE_DIR   writes BUNDLE_DIR/manifest.ttl, Kestrane.ttl and presets.ttl;
+//                              with --ui the manifest also declares the X11 UI (Kestrane_ui.so)
 //
 // The output depends on nothing but the tables: the same build writes the same bytes.
 #include <cmath>
@@ -35,7 +36,11 @@ const char* const kPrefixes =
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n";
+
+// Whether the bundle carries the X11 UI (set by --ui).
+bool withUi = false;
 
 // A float as a Turtle decimal: the fewest decimal places that read back as the same float, at
 // least one ("12.0", "-24.9", "0.5").
@@ -213,10 +218,28 @@ bool writePlugin(FILE* f) {
   return true;
 }
 
+// The X11 UI: it needs the host's window (ui:parent) and its idle calls (ui:idleInterface),
+// tells the host its size where it may (ui:resize), brackets drags where the host listens
+// (ui:touch), and follows every meter output.
+void writeUi(FILE* f) {
+  std::fprintf(f, "\n<%s>\n    a ui:X11UI ;\n    lv2:binary <%s> ;\n", kUiUri, kUiBinaryName);
+  std::fprintf(f, "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n");
+  std::fprintf(f, "    lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize ;\n");
+  std::fprintf(f, "    lv2:extensionData ui:idleInterface ;\n");
+  std::fprintf(f, "    ui:portNotification");
+  for (uint32_t i = 0; i < kNumMeterPorts; ++i) {
+    std::fprintf(f, "%s [ ui:plugin <%s> ; lv2:symbol \"%s\" ; ui:protocol ui:floatProtocol ]",
+                 i == 0 ? "" : " ,\n       ", kPluginUri, meterPortInfo(i).symbol);
+  }
+  std::fprintf(f, " .\n");
+}
+
 void writeManifest(FILE* f) {
   std::fprintf(f, "%s\n%s\n", kHeader, kPrefixes);
-  std::fprintf(f, "<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n    rdfs:seeAlso <Kestrane.ttl> .\n",
-               kPluginUri, kBinaryName);
+  std::fprintf(f, "<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n", kPluginUri, kBinaryName);
+  if (withUi) std::fprintf(f, "    ui:ui <%s> ;\n", kUiUri);
+  std::fprintf(f, "    rdfs:seeAlso <Kestrane.ttl> .\n");
+  if (withUi) writeUi(f);
   for (int32_t program = 0; program < kNumPresets; ++program) {
     std::fprintf(f, "\n%s\n    a pset:Preset ;\n    lv2:appliesTo <%s> ;\n    rdfs:seeAlso <presets.ttl> .\n",
                  presetUri(program).c_str(), kPluginUri);
@@ -256,11 +279,12 @@ bool writeFile(const std::string& path, void (*write)(FILE*)) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: lv2gen BUNDLE_DIR\n");
+  withUi = argc == 3 && std::string(argv[1]) == "--ui";
+  if (argc != (withUi ? 3 : 2)) {
+    std::fprintf(stderr, "usage: lv2gen [--ui] BUNDLE_DIR\n");
     return 2;
   }
-  const std::string dir = argv[1];
+  const std::string dir = argv[argc - 1];
   const bool ok = writeFile(dir + "/manifest.ttl", writeManifest) &&
                   writeFile(dir + "/Kestrane.ttl", [](FILE* f) { writePlugin(f); }) &&
                   writeFile(dir + "/presets.ttl", writePresets);

@@ -148,6 +148,8 @@ WindowHandler* windowHandler(WindowRef window) {
 
 Bounds windowScreenBounds(WindowRef window) { return window != nullptr ? window->screen : Bounds{}; }
 
+void* systemWindowHandle(WindowRef window) { return window; }
+
 const char* windowClassName() { return "Plugin00000000"; }
 
 int windowClassUseCount() { return world().classUses; }

@@ -167,6 +167,8 @@ Bounds windowScreenBounds(WindowRef window) {
   return Bounds{rect.left, rect.top, rect.right, rect.bottom};
 }
 
+void* systemWindowHandle(WindowRef window) { return toHandle<HWND>(window); }
+
 const char* windowClassName() { return frameClassName(); }
 
 int windowClassUseCount() { return classUseCount; }

@@ -315,6 +315,11 @@ Bounds windowScreenBounds(WindowRef window) {
   return Bounds{origin.x, origin.y, origin.x + window->width, origin.y + window->height};
 }
 
+void* systemWindowHandle(WindowRef window) {
+  if (window == nullptr) return nullptr;
+  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window->id));
+}
+
 const char* windowClassName() {
   if (x11::className[0] == '\0') {
     std::snprintf(x11::className, sizeof x11::className, "Plugin%08x",
