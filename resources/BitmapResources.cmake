@@ -7,6 +7,7 @@
 #   - Native builds bind the same BMP files into the program (the assembler's .incbin) and
 #     register them with the software rasteriser before main() runs, under the same ids.
 # The resource script is the one list of which file is which id.
+include(KestraneEmbed)
 
 function(kestrane_bitmap_resources target rc_file)
   get_filename_component(rc_dir "${rc_file}" DIRECTORY)
@@ -28,16 +29,7 @@ function(kestrane_bitmap_resources target rc_file)
     get_filename_component(path "${name}" ABSOLUTE BASE_DIR "${rc_dir}")
     list(APPEND files "${path}")
     set(sym "${prefix}_${id}")
-    string(APPEND asm
-      "    \".balign 4\\n\"\n"
-      "    \".global ${sym}_data\\n.hidden ${sym}_data\\n\"\n"
-      "    \"${sym}_data:\\n.incbin \\\"${path}\\\"\\n\"\n"
-      "    \"${sym}_end:\\n.balign 4\\n\"\n"
-      "    \".global ${sym}_size\\n.hidden ${sym}_size\\n\"\n"
-      "    \"${sym}_size:\\n.long ${sym}_end - ${sym}_data\\n\"\n")
-    string(APPEND decls
-      "extern \"C\" const unsigned char ${sym}_data[];\n"
-      "extern \"C\" const unsigned int ${sym}_size;\n")
+    kestrane_incbin(${sym} "${path}" asm decls)
     string(APPEND table "    {${id}, ${sym}_data, ${sym}_size},\n")
   endforeach()
 
