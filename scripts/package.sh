@@ -52,7 +52,8 @@ build_dll() {
   say "building $dll"
   cmake --preset "$preset" > /dev/null
   cmake --build "build/$preset" -j "$jobs" --target kestrane_plugin > /dev/null
-  for check in "format $format" exports imports "version $version" timestamp; do
+  for check in "format $format" exports imports "resources resources" "version $version" \
+               timestamp; do
     read -r name argument <<< "$check"
     tests/dll/check-dll.sh "$name" "$objdump" "$dll" ${argument:+"$argument"} > /dev/null \
       || { tests/dll/check-dll.sh "$name" "$objdump" "$dll" ${argument:+"$argument"}; exit 1; }
