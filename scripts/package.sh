@@ -16,10 +16,12 @@
 # Each DLL passes the shipped library's checks (tests/dll/check-dll.sh) before it is packed; the
 # Linux binaries must not carry the path of the tree they were built in.
 # Reproducible: the DLLs carry no link time (ld --no-insert-timestamp); the Linux binaries carry
-# no paths (-ffile-prefix-map) and a build id that is a hash of their contents; the archives
-# hold their files in sorted order with one fixed time (the zips 2000-01-01, the tarball the
-# commit's time, SOURCE_DATE_EPOCH), fixed owners and permissions and no extra fields, and the
-# tarball is compressed without a name or time (gzip -n). So the same commit gives the same bytes.
+# no time, no path (optimised builds have no debug information; the tool knows its build's
+# plug-in by a relative path; checked below) and a build id that is a hash of their contents;
+# the archives hold their files in sorted order with one fixed time (the zips 2000-01-01, the
+# tarball the commit's time, SOURCE_DATE_EPOCH), fixed owners and permissions and no extra
+# fields, and the tarball is compressed without a name or time (gzip -n). So the same commit
+# gives the same bytes.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
