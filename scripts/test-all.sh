@@ -19,6 +19,12 @@
 #                test programs labelled "conformance" or "smoke", whole, under wine's 32-bit
 #                loader; where this machine cannot run 32-bit programs, one line says why and
 #                only the DLL checks run
+#   package      scripts/package.sh from the builds above (building what is missing, and
+#                build/native-release for the tool and the manual); the Linux archive a second
+#                time with Kestrane.so built anew elsewhere, byte for byte the same; the
+#                archives unpacked: the tool's version, the bundle through lv2ls, Kestrane.so's
+#                conformance and its editor under Xvfb (without system fonts where possible),
+#                each DLL's conformance and golden runs under wine (32-bit where it can run)
 # Each stage ends with one summary line; the run ends with "N passed, N failed, N skipped"
 # counting test cases over all stages (a stage that does not configure or build counts as one
 # failure) and exits non-zero when anything failed. Logs: build/logs/<stage>-*.log.
@@ -31,14 +37,14 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo" || exit 1
 
 jobs=${KESTRANE_JOBS:-2}
-all_stages=(native native-asan native-tsan native-fuzz x11 win64 win32)
+all_stages=(native native-asan native-tsan native-fuzz x11 win64 win32 package)
 stages=()
 for arg in "$@"; do
   case "$arg" in
     --quick) stages+=(native) ;;
-    native | native-asan | native-tsan | native-fuzz | x11 | win64 | win32) stages+=("$arg") ;;
+    native | native-asan | native-tsan | native-fuzz | x11 | win64 | win32 | package) stages+=("$arg") ;;
     -h | --help)
-      sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,33p' "$0" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)
@@ -157,26 +163,158 @@ x11_stage() {
     record x11 0 1 0 "the snapshot command did not build"
     return
   fi
-  local fd_file=$logs/x11-display
-  : > "$fd_file"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fd_file" > "$logs/x11-xvfb.log" 2>&1 &
-  local xvfb=$! tries=0
-  while [ ! -s "$fd_file" ] && [ $tries -lt 100 ] && kill -0 "$xvfb" 2> /dev/null; do
-    sleep 0.1
-    tries=$((tries + 1))
-  done
-  local display
-  display=$(tr -dc '0-9' < "$fd_file")
-  if [ -z "$display" ]; then
-    kill "$xvfb" 2> /dev/null
+  if ! start_xvfb x11; then
     record x11 0 1 0 "Xvfb did not start (see $logs/x11-xvfb.log)"
     return
   fi
-  echo "   Xvfb on :$display"
-  DISPLAY=":$display" KESTRANE_SNAPSHOT="$repo/build/native/tools/kestrane/kestrane" stage x11
-  kill "$xvfb" 2> /dev/null
-  wait "$xvfb" 2> /dev/null
+  DISPLAY=":$xvfb_display" KESTRANE_SNAPSHOT="$repo/build/native/tools/kestrane/kestrane" stage x11
+  stop_xvfb
   return 0
+}
+
+# start_xvfb <stage>: an X server of the stage's own on a display it picks free (-displayfd);
+# sets xvfb_pid and xvfb_display, or fails when the server does not come up.
+start_xvfb() {
+  local fd_file=$logs/$1-display tries=0
+  : > "$fd_file"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$fd_file" > "$logs/$1-xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  while [ ! -s "$fd_file" ] && [ $tries -lt 100 ] && kill -0 "$xvfb_pid" 2> /dev/null; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  xvfb_display=$(tr -dc '0-9' < "$fd_file")
+  if [ -z "$xvfb_display" ]; then
+    stop_xvfb
+    return 1
+  fi
+  echo "   Xvfb on :$xvfb_display"
+}
+
+stop_xvfb() {
+  kill "$xvfb_pid" 2> /dev/null
+  wait "$xvfb_pid" 2> /dev/null
+  return 0
+}
+
+# The package stage: scripts/package.sh makes the three archives from the other stages' builds
+# (building what is missing); the Linux archive is made a second time with Kestrane.so built
+# anew in another folder (build/package-repro) and must be the same bytes; then the archives
+# are unpacked (build/package-check) and their products run as a user would run them.
+package_stage() {
+  local start unpacked passed=0 failed=0 skipped=0 note
+  start=$(date +%s)
+  echo
+  echo "== package: scripts/package.sh (-j$jobs)"
+  if ! step "$logs/package-build.log" "$repo/scripts/package.sh"; then
+    record package 0 1 0 "scripts/package.sh failed after $(elapsed "$start")"
+    return
+  fi
+  note="packing $(elapsed "$start")"
+  local version
+  version=$(build/native-release/tools/kestrane/kestrane --version | awk '{print $2}')
+  local linux=dist/Kestrane-$version-linux-x86_64.tar.gz
+  local x86=dist/Kestrane-$version-windows-x86.zip x64=dist/Kestrane-$version-windows-x64.zip
+
+  # check <name> <command...>: one counted check, its output in build/logs/package-<name>.log.
+  check() {
+    local name=$1
+    shift
+    if "$@" > "$logs/package-$name.log" 2>&1; then
+      passed=$((passed + 1))
+      echo "   ok    $name"
+    elif [ $? = 77 ]; then
+      skipped=$((skipped + 1))
+      echo "   skip  $name: $(tail -n 1 "$logs/package-$name.log")"
+    else
+      failed=$((failed + 1))
+      echo "   FAIL  $name (last lines of $logs/package-$name.log)"
+      tail -n 40 "$logs/package-$name.log" | sed 's/^/      /'
+    fi
+  }
+  check archives ls -l "$linux" "$x86" "$x64"
+  check reproducible package_twice "$linux"
+
+  unpacked=$repo/build/package-check
+  rm -rf "$unpacked"
+  mkdir -p "$unpacked"
+  tar -xzf "$linux" -C "$unpacked" && unzip -q "$x86" -d "$unpacked" && unzip -q "$x64" -d "$unpacked"
+  local lin=$unpacked/Kestrane-$version-linux-x86_64
+  local win32_dll=$unpacked/Kestrane-$version-windows-x86/Kestrane.dll
+  local win64_dll=$unpacked/Kestrane-$version-windows-x64/Kestrane.dll
+
+  check tool-version grep -qx "kestrane $version" <("$lin/kestrane" --version)
+  # The tool finds the plug-in beside itself, with no home folder to look in.
+  check tool-finds-plugin env -u KESTRANE_PLUGIN HOME=/nonexistent "$lin/kestrane" info
+  check lv2ls lv2_listed "$lin"
+  check so-conformance env KESTRANE_PLUGIN="$lin/Kestrane.so" \
+    build/x11/tests/shell/kestrane_shell_conformance
+  check so-editor so_editor "$lin"
+  check dll32-conformance wine_conformance 32 "$win32_dll"
+  check dll64-conformance wine_conformance 64 "$win64_dll"
+  record package "$passed" "$failed" "$skipped" "$note, checks $(elapsed "$start")"
+}
+
+# package_twice <archive>: packs the Linux archive again from a Kestrane.so built anew in
+# another folder and compares the two archives byte for byte.
+package_twice() {
+  local first=$logs/package-first.tar.gz
+  cp "$1" "$first"
+  rm -rf build/package-repro
+  KESTRANE_X11_BUILD=build/package-repro "$repo/scripts/package.sh" linux || return 1
+  cmp "$first" "$1" || {
+    echo "the second build's archive differs; the files that differ:"
+    diff <(tar -tvzf "$first") <(tar -tvzf "$1")
+    cmp build/x11/Kestrane.so build/package-repro/Kestrane.so
+    return 1
+  }
+  echo "ok: both builds give $(sha256sum < "$1")"
+}
+
+# lv2_listed <unpacked>: lv2ls finds the unpacked bundle with LV2_PATH pointing there alone.
+lv2_listed() {
+  command -v lv2ls > /dev/null || { echo "skipped: no lv2ls (lilv-utils)"; return 77; }
+  LV2_PATH=$1 lv2ls | tee /dev/stderr | grep -qx 'urn:kestrane:lv2:kestrane'
+}
+
+# so_editor <unpacked>: the unpacked Kestrane.so opens its editor on an X server, and every
+# program on both pages shows as the unpacked tool draws it. Where this machine lets a mount
+# namespace hide /usr/share/fonts, the run has no system fonts at all, and the tool draws the
+# same picture with them hidden as with them there: the text is the products' own.
+so_editor() {
+  local hide=() out rc picture=(--program Mastering --signal)
+  if unshare -m true 2> /dev/null; then
+    hide=(unshare -m sh -c 'mount -t tmpfs none /usr/share/fonts && exec "$@"' sh)
+    echo "the system fonts are hidden from the run"
+    "$1/kestrane" snapshot "$logs/package-with-fonts.png" "${picture[@]}" &&
+      "${hide[@]}" "$1/kestrane" snapshot "$logs/package-without-fonts.png" "${picture[@]}" &&
+      cmp "$logs/package-with-fonts.png" "$logs/package-without-fonts.png" || return 1
+  fi
+  start_xvfb package || { echo "Xvfb did not start"; return 1; }
+  out=$(DISPLAY=":$xvfb_display" KESTRANE_PLUGIN="$1/Kestrane.so" KESTRANE_SNAPSHOT="$1/kestrane" \
+    "${hide[@]}" build/x11/tests/x11/kestrane_x11_editor_tests \
+    --gtest_filter='X11Picture.EveryFactoryProgramOnBothPagesShowsAsTheSnapshotDrawsIt' 2>&1)
+  rc=$?
+  stop_xvfb
+  echo "$out"
+  [ "$rc" = 0 ] && ! grep -q '\[  SKIPPED \]' <<< "$out" && grep -q '\[  PASSED  \] 1 test' <<< "$out"
+}
+
+# wine_conformance <32|64> <dll>: the conformance and golden programs of that Windows build run
+# whole under wine against the unpacked DLL; 77 where this machine cannot run 32-bit programs.
+wine_conformance() {
+  local bits=$1 dll=$2 preset program
+  [ "$bits" = 32 ] && preset=win32 || preset=win64
+  if [ "$bits" = 32 ] && ! why=$("$repo/scripts/setup-wine32.sh" 2>&1); then
+    echo "skipped: ${why##*setup-wine32: }"
+    return 77
+  fi
+  cmake --build "build/$preset" -j "$jobs" --target kestrane_shell_conformance engine_golden_tests \
+    || return 1
+  for program in tests/shell/kestrane_shell_conformance.exe tests/engine/engine_golden_tests.exe; do
+    echo "== $program against $dll"
+    KESTRANE_PLUGIN=$dll "$repo/cmake/wine$bits-run.sh" "build/$preset/$program" || return 1
+  done
 }
 
 echo "== deps"
@@ -206,6 +344,7 @@ for s in "${stages[@]}"; do
       ;;
     native-tsan) stage native-tsan -L '^tsan$' ;;
     x11) x11_stage ;;
+    package) package_stage ;;
     *) stage "$s" ;;
   esac
 done

@@ -1,7 +1,6 @@
 #include "host/TestHost.h"
 
 #include <cassert>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/Library.h"
@@ -23,13 +22,6 @@ struct AudioCall {
 };
 
 }  // namespace
-
-std::string defaultPluginPath() {
-  if (const char* fromEnvironment = std::getenv("KESTRANE_PLUGIN")) {
-    if (*fromEnvironment) return fromEnvironment;
-  }
-  return KESTRANE_PLUGIN_PATH;
-}
 
 // --- PluginLibrary -------------------------------------------------------------------------
 

@@ -15,7 +15,9 @@
 
 namespace kestrane::testhost {
 
-// The plug-in to load: $KESTRANE_PLUGIN when set, else the library this build produced.
+// The plug-in to load when none is named: $KESTRANE_PLUGIN when set, else the program's own
+// choice. Defined by the program, not by this library: the tests (kestrane_testhost) take the
+// library this build produced, the command-line tool looks where a user installs the plug-in.
 std::string defaultPluginPath();
 
 // A loaded plug-in library. Unloads on destruction.

@@ -1,6 +1,8 @@
 // The headless backend's own promises to the native tests: the input script and the clock, the
-// decoding of embedded bitmap files, PNG output, and the stand-ins for edit fields and popup
-// menus.
+// decoding of embedded bitmap files, the text font bound into the program, PNG output, and the
+// stand-ins for edit fields and popup menus.
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include "platform/Platform.h"
 #include "platform/headless/Headless.h"
 #include "platform/headless/Objects.h"
+#include "platform/raster/Raster.h"
 
 namespace kestrane::platform {
 namespace {
@@ -125,6 +128,32 @@ TEST(HeadlessResources, DecodeBottomUpTopDownAnd32BitFilesAndRefuseBrokenOnes) {
     deleteMemorySurface(surface);
   }
   deleteImage(image);
+}
+
+// The rasteriser's text needs no font on the system: its four faces are inside the program, in
+// the order the rasteriser picks them by weight and slant.
+TEST(HeadlessText, TheFontsFourFacesAreBoundIntoTheProgramInStyleOrder) {
+  FT_Library library = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  for (int key = 0; key < 4; ++key) {
+    const raster::EmbeddedFace& embedded = raster::kEmbeddedFaces[key];
+    SCOPED_TRACE(embedded.fileName);
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Memory_Face(library, embedded.data, static_cast<FT_Long>(embedded.size), 0,
+                                 &face),
+              0);
+    EXPECT_STREQ(face->family_name, "Liberation Sans");
+    EXPECT_EQ((face->style_flags & FT_STYLE_FLAG_BOLD) != 0, (key & 1) != 0);
+    EXPECT_EQ((face->style_flags & FT_STYLE_FLAG_ITALIC) != 0, (key & 2) != 0);
+    FT_Done_Face(face);
+  }
+  FT_Done_FreeType(library);
+
+  FontRequest regular;
+  FontRequest bold = regular;
+  bold.weight = 700;
+  EXPECT_GT(raster::measureText(regular, "Threshold"), 0);
+  EXPECT_GT(raster::measureText(bold, "Threshold"), raster::measureText(regular, "Threshold"));
 }
 
 TEST(HeadlessPng, WritesAReadablePngFile) {

@@ -1,5 +1,5 @@
 // kestrane: a command-line host for the plug-in. It loads the plug-in library through its
-// entry point, as any host does ($KESTRANE_PLUGIN, or the library this build made), and runs
+// entry point, as any host does ($KESTRANE_PLUGIN, or where PluginPath.cpp finds it), and runs
 // one subcommand. The command table below is the one description of the commands and their
 // options: `kestrane --help` prints it as text, `kestrane --man` as the manual page.
 #include <cstdio>
@@ -122,7 +122,10 @@ void printUsage(std::FILE* out) {
     printWrapped(out, "  " + padded(optionText(option), 33), option.description);
   }
   std::fprintf(out,
-               "\nThe plug-in loaded is $KESTRANE_PLUGIN, or else\n  %s\n",
+               "\nThe plug-in loaded is $KESTRANE_PLUGIN, or else the first that exists of\n"
+               "Kestrane.so beside this program, the library of the build it belongs to,\n"
+               "~/.vst, ~/.lxvst, /usr/local/lib/vst and /usr/lib/vst (Kestrane.so); here:\n"
+               "  %s\n",
                testhost::defaultPluginPath().c_str());
 }
 
@@ -173,8 +176,10 @@ void printManualPage() {
   }
   std::printf(".SH OPTIONS\n");
   for (const Option& option : kProgramOptions) printOptionItem(option);
-  std::printf(".SH ENVIRONMENT\n.TP\n.B KESTRANE_PLUGIN\nThe plug-in library to load instead "
-              "of the one built with this program.\n");
+  std::printf(".SH ENVIRONMENT\n.TP\n.B KESTRANE_PLUGIN\nThe plug-in library to load. Without "
+              "it, kestrane loads the first that exists of Kestrane.so beside the program, the "
+              "library of the build the program belongs to, and Kestrane.so in ~/.vst, ~/.lxvst, "
+              "/usr/local/lib/vst and /usr/lib/vst.\n");
   std::printf(".SH EXIT STATUS\n0 when the command did its work, 1 when it could not (for "
               "render with \\-\\-out\\-dir: when any file failed), 2 for arguments it does not "
               "understand.\n");

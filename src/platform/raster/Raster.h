@@ -128,6 +128,15 @@ OpaqueSurface* newWindowSurface(OpaqueWindow* window);
 void renderText(OpaqueSurface& surface, const char* text, Bounds bounds, unsigned format);
 // The width in pixels of one line of text in a font, as renderText lays it out.
 int measureText(const FontRequest& font, const char* text);
+// The text font's faces, bound into the program at build time (a generated source, from the
+// font files KESTRANE_FONT_DIR names): regular, bold, italic, bold italic, in that order. The
+// program needs no font installed on the system it runs on.
+struct EmbeddedFace {
+  const char* fileName;
+  const unsigned char* data;
+  unsigned int size;
+};
+extern const EmbeddedFace kEmbeddedFaces[4];
 // Reads a surface's whole target image (window pixels or the selected memory image).
 bool surfacePixels(SurfaceRef surface, int& width, int& height, std::vector<ColorRef>& pixels);
 

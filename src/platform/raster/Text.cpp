@@ -1,5 +1,5 @@
 // Text of the software rasteriser: FreeType renders the metric-compatible sans-serif substitute
-// (Liberation Sans) at the requested character height, laid out as the system's single-line,
+// (Liberation Sans, bound into the program) at the requested character height, laid out as the system's single-line,
 // vertically centred text: the cell is ascent + descent high, advances are whole pixels, the
 // glyphs are blended in the text colour and the whole is clipped to the given box.
 #include <ft2build.h>
@@ -10,14 +10,9 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <string>
 #include <utility>
 
 #include "platform/raster/Raster.h"
-
-#ifndef KESTRANE_FONT_DIR
-#define KESTRANE_FONT_DIR "/usr/share/fonts/truetype/liberation"
-#endif
 
 namespace kestrane::platform::raster {
 
@@ -37,18 +32,19 @@ class FontLibrary {
   FontLibrary(const FontLibrary&) = delete;
   FontLibrary& operator=(const FontLibrary&) = delete;
 
-  // The face for a weight and slant, or null when the font files are missing.
+  // The face for a weight and slant, or null when FreeType cannot open it. The faces are read
+  // in place from the bytes bound into the program (kEmbeddedFaces), which live as long as it.
   FT_Face face(bool bold, bool italic) {
     if (!ready_) return nullptr;
     const int key = (bold ? 1 : 0) | (italic ? 2 : 0);
     auto found = faces_.find(key);
     if (found != faces_.end()) return found->second.get();
-    static const char* const kFiles[4] = {
-        "LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
-        "LiberationSans-BoldItalic.ttf"};
-    const std::string path = std::string(KESTRANE_FONT_DIR) + "/" + kFiles[key];
+    const EmbeddedFace& embedded = kEmbeddedFaces[key];
     FT_Face face = nullptr;
-    if (FT_New_Face(library_, path.c_str(), 0, &face) != 0) face = nullptr;
+    if (FT_New_Memory_Face(library_, embedded.data, static_cast<FT_Long>(embedded.size), 0,
+                           &face) != 0) {
+      face = nullptr;
+    }
     faces_.emplace(key, std::unique_ptr<FT_FaceRec_, FaceDeleter>(face));
     return face;
   }
