@@ -182,16 +182,7 @@ int pollButtons() {
   return in.current.buttons;
 }
 
-bool keyDown(Key key) {
-  const int buttons = input().current.buttons;
-  switch (key) {
-    case Key::Shift: return (buttons & ShiftBit) != 0;
-    case Key::Control: return (buttons & ControlBit) != 0;
-    case Key::Alt: return (buttons & AltBit) != 0;
-    case Key::Return: return false;
-  }
-  return false;
-}
+bool keyDown(Key key) { return modifierIn(input().current.buttons, key); }
 
 Position cursorPosition() { return input().current.cursor; }
 
@@ -275,11 +266,8 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
 }
 
 int editFieldText(WindowRef field, char* text, int capacity) {
-  if (field == nullptr || text == nullptr || capacity <= 0) return 0;
-  const int length = std::min(static_cast<int>(field->text.size()), capacity - 1);
-  std::memcpy(text, field->text.data(), static_cast<std::size_t>(length));
-  text[length] = '\0';
-  return length;
+  if (field == nullptr) return 0;
+  return copyFieldText(field->text.data(), field->text.size(), text, capacity);
 }
 
 void destroyEditField(WindowRef field) {

@@ -269,11 +269,8 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
 }
 
 int editFieldText(WindowRef field, char* text, int capacity) {
-  if (field == nullptr || text == nullptr || capacity <= 0) return 0;
-  const int length = std::min(static_cast<int>(field->text.size()), capacity - 1);
-  std::memcpy(text, field->text.data(), static_cast<std::size_t>(length));
-  text[length] = '\0';
-  return length;
+  if (field == nullptr) return 0;
+  return copyFieldText(field->text.data(), field->text.size(), text, capacity);
 }
 
 void destroyEditField(WindowRef field) {

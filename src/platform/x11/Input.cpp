@@ -77,13 +77,7 @@ bool keyDown(Key key) {
     Position root;
     if (queryPointer(mask, root)) bits = x11::buttonBits(mask);
   }
-  switch (key) {
-    case Key::Shift: return (bits & ShiftBit) != 0;
-    case Key::Control: return (bits & ControlBit) != 0;
-    case Key::Alt: return (bits & AltBit) != 0;
-    case Key::Return: return false;
-  }
-  return false;
+  return modifierIn(bits, key);
 }
 
 Position cursorPosition() {
