@@ -1,6 +1,7 @@
 #include "engine/CrossoverChange.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "engine/CrossoverKernels.h"
@@ -23,26 +24,53 @@ inline int32_t saturate(int64_t x) noexcept {
   return static_cast<int32_t>(std::min<int64_t>(INT32_MAX, std::max<int64_t>(INT32_MIN, x)));
 }
 
-// The band line read at `delay` (Q16 samples) behind slot `pos`: the sample written
-// floor(delay) samples before, interpolated towards the one before it by the fraction with a
-// Catmull-Rom cubic through four neighbours (the newer neighbour is the sample itself at a
-// delay below 1, whose newer neighbour does not exist yet). A whole delay reads the sample
-// exactly.
+// The band line's interpolator: a 16-tap Blackman-windowed sinc in 1024 phases of the
+// fraction, taps Q20 with each phase's sum exactly 1.0 (a constant stays exact). Phase p reads
+// the delay d + p / 1024 from the samples at delays d - 7 .. d + 8.
+constexpr int32_t InterpTaps = 16;
+constexpr int32_t InterpNewer = 7;  // taps on samples newer than delay d
+constexpr int32_t InterpPhases = 1024;
+constexpr int32_t InterpShift = 20;
+
+using InterpTable = std::array<std::array<int32_t, InterpTaps>, InterpPhases>;
+
+const InterpTable& interpolator() {
+  static const InterpTable table = [] {
+    InterpTable t{};
+    const double pi = 3.14159265358979323846;
+    for (int32_t p = 0; p < InterpPhases; ++p) {
+      const double f = static_cast<double>(p) / InterpPhases;
+      int64_t sum = 0;
+      for (int32_t k = 0; k < InterpTaps; ++k) {
+        const double u = (k - InterpNewer) - f;  // distance from the point read, in samples
+        const double sinc = u == 0.0 ? 1.0 : std::sin(pi * u) / (pi * u);
+        const double window = 0.42 + 0.5 * std::cos(pi * u / 8.0) + 0.08 * std::cos(pi * u / 4.0);
+        t[p][k] = static_cast<int32_t>(std::lround(sinc * window * (1 << InterpShift)));
+        sum += t[p][k];
+      }
+      t[p][InterpNewer] += static_cast<int32_t>((INT64_C(1) << InterpShift) - sum);
+    }
+    return t;
+  }();
+  return table;
+}
+
+// The band line read at `delay` (Q16 samples) behind slot `pos`: a whole delay reads the
+// sample written that many samples before exactly; a fraction interpolates (interpolator()).
+// Samples newer than the one at `pos` do not exist yet; below a delay of 7 the taps that would
+// reach them read that newest sample instead (the last 112 samples of a glide to no delay).
 inline int32_t readLine(const std::array<int32_t, BandLineLength>& line, int32_t pos,
-                        int64_t delay) noexcept {
+                        int64_t delay, const InterpTable& table) noexcept {
   const int32_t d = static_cast<int32_t>(delay >> 16);
-  const int64_t f = delay & (LineOne - 1);
-  const int64_t p1 = line[static_cast<std::size_t>((pos - d) & LineMask)];
-  if (f == 0) return static_cast<int32_t>(p1);
-  const int64_t p0 = line[static_cast<std::size_t>((pos - std::max(d - 1, 0)) & LineMask)];
-  const int64_t p2 = line[static_cast<std::size_t>((pos - d - 1) & LineMask)];
-  const int64_t p3 = line[static_cast<std::size_t>((pos - d - 2) & LineMask)];
-  // y = p1 + f/2 (p2 - p0 + f (2 p0 - 5 p1 + 4 p2 - p3 + f (3 (p1 - p2) + p3 - p0))), f in
-  // 0..1 as Q16; every product stays below 2^53.
-  int64_t a = 3 * (p1 - p2) + p3 - p0;
-  a = 2 * p0 - 5 * p1 + 4 * p2 - p3 + ((a * f) >> 16);
-  a = p2 - p0 + ((a * f) >> 16);
-  return saturate(p1 + ((a * f) >> 17));
+  const int32_t phase = static_cast<int32_t>(delay & (LineOne - 1)) >> 6;
+  if (phase == 0) return line[static_cast<std::size_t>((pos - d) & LineMask)];
+  const std::array<int32_t, InterpTaps>& taps = table[static_cast<std::size_t>(phase)];
+  int64_t acc = 0;
+  for (int32_t k = 0; k < InterpTaps; ++k) {
+    const int32_t at = std::max(d + k - InterpNewer, 0);
+    acc += static_cast<int64_t>(line[static_cast<std::size_t>((pos - at) & LineMask)]) * taps[k];
+  }
+  return saturate((acc + (INT64_C(1) << (InterpShift - 1))) >> InterpShift);
 }
 
 // The fade's weight of the new bands after `done` of `length` samples, Q23: the smooth step
@@ -56,6 +84,7 @@ inline int64_t fadeWeight(int32_t done, int32_t length) noexcept {
 }  // namespace
 
 CrossoverChange::CrossoverChange(SimdLevel level) noexcept {
+  interpolator();  // built here, never on the audio thread
   for (Slot& s : slot_) {
     for (FirStage& stage : s.fir) stage.simd = level;
   }
@@ -74,6 +103,7 @@ void CrossoverChange::load(Slot& s, const KernelSelection& selection) noexcept {
 void CrossoverChange::restart(const KernelSelection& selection, BandPathState& path) noexcept {
   phase_ = Phase::Steady;
   pending_ = false;
+  handBack_ = false;
   Slot& s = slot_[heard_];
   load(s, selection);
   s.lineDelay = 0;
@@ -111,13 +141,13 @@ void CrossoverChange::begin(const KernelSelection& selection, int32_t sampleRate
   Slot& o = slot_[heard_];
   if (phase_ == Phase::Steady) {
     // The old crossover leaves the band path's alignment for its own, and its band line starts
-    // with the last three aligned bands the band path took (the interpolator's reach), which
-    // its lookahead rings still hold.
+    // with the last aligned bands the band path took (as far as the interpolator reaches),
+    // which its lookahead rings still hold.
     o.alignLF = path.alignLF;
     o.alignLMF = path.alignLMF;
     o.alignPos = path.alignPosLF;
     o.lineDelay = 0;
-    for (int32_t k = 1; k <= 3; ++k) {
+    for (int32_t k = 1; k <= InterpTaps; ++k) {
       const int32_t from = (path.lookaheadPos - k) & (LookaheadLength - 1);
       for (int32_t b = 0; b < kNumBands; ++b) {
         for (std::size_t ch = 0; ch < 2; ++ch) {
@@ -182,6 +212,12 @@ void CrossoverChange::runSlot(Slot& s, const std::array<const int32_t*, 2>& inpu
   }
 }
 
+void CrossoverChange::afterStretch(BandPathState& path) noexcept {
+  if (!handBack_) return;
+  handBack_ = false;
+  finish(path);
+}
+
 void CrossoverChange::finish(BandPathState& path) noexcept {
   // The heard crossover's alignment goes back to the band path, which runs it from here on.
   const Slot& s = slot_[heard_];
@@ -197,6 +233,7 @@ void CrossoverChange::run(const std::array<const int32_t*, 2>& input, int32_t fr
                           const std::array<std::array<int32_t*, 2>, kNumBands>& bands,
                           BandPathState& path, bool referencePasses) noexcept {
   if (pending_ && phase_ != Phase::Fade) begin(pendingSelection_, pendingRate_, path);
+  const InterpTable& interp = interpolator();
 
   // Which crossovers this stretch needs: the old one until its fade is over, the new one
   // from the change on.
@@ -215,7 +252,7 @@ void CrossoverChange::run(const std::array<const int32_t*, 2>& input, int32_t fr
     if (phase_ == Phase::Prepare) {
       for (int32_t b = 0; b < kNumBands; ++b) {
         for (std::size_t ch = 0; ch < 2; ++ch) {
-          bands[b][ch][at] = readLine(o.line[b][ch], o.linePos + i, o.lineDelay);
+          bands[b][ch][at] = readLine(o.line[b][ch], o.linePos + i, o.lineDelay, interp);
         }
       }
       o.lineDelay = glide(o.lineDelay, oldTargetDelay, GlideStep);
@@ -230,8 +267,8 @@ void CrossoverChange::run(const std::array<const int32_t*, 2>& input, int32_t fr
       const int64_t weight = fadeWeight(fadePos_, fadeLength_);
       for (int32_t b = 0; b < kNumBands; ++b) {
         for (std::size_t ch = 0; ch < 2; ++ch) {
-          const int64_t from = readLine(o.line[b][ch], o.linePos + i, o.lineDelay);
-          const int64_t to = readLine(n.line[b][ch], n.linePos + i, n.lineDelay);
+          const int64_t from = readLine(o.line[b][ch], o.linePos + i, o.lineDelay, interp);
+          const int64_t to = readLine(n.line[b][ch], n.linePos + i, n.lineDelay, interp);
           bands[b][ch][at] = static_cast<int32_t>(from + (((to - from) * weight) >> 23));
         }
       }
@@ -247,7 +284,7 @@ void CrossoverChange::run(const std::array<const int32_t*, 2>& input, int32_t fr
       Slot& h = slot_[heard_];
       for (int32_t b = 0; b < kNumBands; ++b) {
         for (std::size_t ch = 0; ch < 2; ++ch) {
-          bands[b][ch][at] = readLine(h.line[b][ch], h.linePos + i, h.lineDelay);
+          bands[b][ch][at] = readLine(h.line[b][ch], h.linePos + i, h.lineDelay, interp);
         }
       }
       h.lineDelay = glide(h.lineDelay, 0, GlideStep);
@@ -257,7 +294,7 @@ void CrossoverChange::run(const std::array<const int32_t*, 2>& input, int32_t fr
   // The heard slot may have changed in the loop; both slots that ran move their lines on.
   o.linePos = (o.linePos + frames) & LineMask;
   if (withOld) n.linePos = (n.linePos + frames) & LineMask;
-  if (phase_ == Phase::Steady) finish(path);
+  handBack_ = phase_ == Phase::Steady;
 }
 
 }  // namespace kestrane

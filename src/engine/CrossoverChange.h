@@ -12,7 +12,8 @@
 //            in their band line (a whole number: exact), and where the new crossover is the
 //            longer one the old bands' delay glides from 0 up to C - old delay (the old bands
 //            are read from their band line at a delay that grows by 1/16 sample per sample,
-//            interpolated: the music slows by 1/16 for 16 times the difference).
+//            interpolated by a 16-tap windowed sinc: the music slows by 1/16 for 16 times the
+//            difference).
 //   fade     both at delay C: the bands cross-fade from old to new over about 15 ms
 //            (FadeMilliseconds), a smooth step from 0 to 1 in Q23, the same in every band.
 //   settle   only the new bands; where the new crossover is the shorter one their extra delay
@@ -75,13 +76,16 @@ class CrossoverChange {
 
   // One stretch of `frames` (at most BandPathStretch) Q23 input samples per channel through the
   // change: writes the four aligned band signals per channel (bands[b][ch], `frames` each) that
-  // the band path then runs with alignment delays of 0. When the change ends in this stretch,
-  // the band path's alignment rings and delays become the new crossover's again, so the next
-  // stretch runs the plain path. `referencePasses` runs the FIR stages' scalar reference passes
-  // instead of their fast ones (the same bits; for the tests' model).
+  // the band path then runs with alignment delays of 0. `referencePasses` runs the FIR
+  // stages' scalar reference passes instead of their fast ones (the same bits; for the tests'
+  // model).
   void run(const std::array<const int32_t*, 2>& input, int32_t frames,
            const std::array<std::array<int32_t*, 2>, kNumBands>& bands, BandPathState& path,
            bool referencePasses) noexcept;
+  // After the band path has run the stretch that run() handed it: when the change ended in
+  // that stretch, the band path's alignment rings and delays become the new crossover's again,
+  // so the next stretch runs the plain path.
+  void afterStretch(BandPathState& path) noexcept;
 
  private:
   enum class Phase { Steady, Prepare, Fade, Settle };
@@ -115,7 +119,8 @@ class CrossoverChange {
   int64_t oldTargetDelay = 0;  // Q16: where the old bands' line delay glides to in prepare
   int32_t fadeLength_ = 1;
   int32_t fadePos_ = 0;
-  bool pending_ = false;  // a change arrived during the fade
+  bool pending_ = false;   // a change arrived during the fade
+  bool handBack_ = false;  // the change ended in the stretch run() just ran
   KernelSelection pendingSelection_;
   int32_t pendingRate_ = 0;
 

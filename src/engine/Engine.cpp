@@ -159,6 +159,7 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
                           {changed[BandHF][0], changed[BandHF][1]}};
     runBandPath(path_, coefficients, tables_, split, {outLeft, outRight}, frames, peaks,
                 bandScratch_, simd_);
+    crossovers_->afterStretch(path_);
     return;
   }
 

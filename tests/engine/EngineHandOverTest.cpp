@@ -98,6 +98,7 @@ class InPlaceEngine {
     runBandPathReference(*path_, c_, lookupTables(), split,
                          {out.left.data() + from, out.right.data() + from},
                          static_cast<int32_t>(n), peaks);
+    crossovers_->afterStretch(*path_);
   }
 
   int32_t rate_ = 44100;
