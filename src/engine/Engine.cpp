@@ -1,5 +1,7 @@
 #include "engine/Engine.h"
 
+#include <new>
+
 #include "engine/BlockKernels.h"
 #include "engine/CrossoverKernels.h"
 #include "engine/SampleConversion.h"
@@ -28,7 +30,7 @@ Engine::Engine() noexcept : Engine(detectedSimdLevel()) {}
 Engine::Engine(SimdLevel level) noexcept
     : tables_(lookupTables()),
       simd_(usableSimdLevel(level)),
-      crossovers_(std::make_unique<CrossoverChange>(simd_)) {
+      crossovers_(new (std::nothrow) CrossoverChange(simd_)) {
   crossoverKernels();
   static_assert(kStretch == BandPathStretch, "a change runs the band path's stretches");
 }
@@ -113,7 +115,7 @@ void Engine::adoptNewestCoefficients() noexcept {
 
 void Engine::processReplacing(const float* const* inputs, float* const* outputs, int32_t frames,
                               float hostRate) noexcept {
-  if (frames <= 0 || frames > kMaxBlockFrames) return;
+  if (frames <= 0 || frames > kMaxBlockFrames || !crossovers_) return;
   if (inputs == nullptr || outputs == nullptr) return;
   if (!inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
 

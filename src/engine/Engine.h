@@ -56,6 +56,10 @@ class Engine {
   // level gives the same bits; tests and benchmarks compare them.
   explicit Engine(SimdLevel level) noexcept;
 
+  // False when the crossovers could not be allocated; such an engine processes nothing and
+  // must be discarded (the heap held no 1.9 MB more). Any thread.
+  bool valid() const noexcept { return crossovers_ != nullptr; }
+
   // --- Parameter side -------------------------------------------------------------------------
 
   // Takes the host's sample rate, truncated to whole Hz. A rate below 1 Hz (or NaN) carries no
@@ -109,9 +113,11 @@ class Engine {
   int32_t latencySamples() const noexcept;
   // The crossover's share of the output delay now, in whole samples: during a change it moves
   // from the old crossover's delay to the new one's. Audio thread, or while no block runs.
-  int32_t runningCrossoverDelay() const noexcept { return crossovers_->runningCrossoverDelay(); }
+  int32_t runningCrossoverDelay() const noexcept {
+    return crossovers_ ? crossovers_->runningCrossoverDelay() : 0;
+  }
   // Whether a crossover change is running. Audio thread, or while no block runs.
-  bool crossoverChanging() const noexcept { return crossovers_->changing(); }
+  bool crossoverChanging() const noexcept { return crossovers_ && crossovers_->changing(); }
   // A band's detector and smoother state. Audio thread, or while no block runs.
   const BandDynamics& bandDynamics(int32_t band) const noexcept { return path_.dynamics[band]; }
   // The instruction set the audio path runs on.
