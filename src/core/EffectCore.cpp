@@ -6,6 +6,7 @@
 namespace kestrane {
 
 EffectCore::EffectCore() noexcept : engine_(new (std::nothrow) Engine) {
+  if (engine_ && !engine_->valid()) engine_.reset();  // out of memory: no engine, as above
   for (auto& v : values_) v.store(0.0f, std::memory_order_relaxed);
 }
 

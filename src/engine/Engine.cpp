@@ -1,5 +1,7 @@
 #include "engine/Engine.h"
 
+#include <new>
+
 #include "engine/BlockKernels.h"
 #include "engine/CrossoverKernels.h"
 #include "engine/SampleConversion.h"
@@ -26,9 +28,11 @@ int32_t outputDelaySamples(const EngineCoefficients& c) noexcept {
 Engine::Engine() noexcept : Engine(detectedSimdLevel()) {}
 
 Engine::Engine(SimdLevel level) noexcept
-    : tables_(lookupTables()), simd_(usableSimdLevel(level)) {
+    : tables_(lookupTables()),
+      simd_(usableSimdLevel(level)),
+      crossovers_(new (std::nothrow) CrossoverChange(simd_)) {
   crossoverKernels();
-  for (FirStage& stage : fir_) stage.simd = simd_;
+  static_assert(kStretch == BandPathStretch, "a change runs the band path's stretches");
 }
 
 // --- Parameter side -----------------------------------------------------------------------------
@@ -46,6 +50,9 @@ void Engine::recompute(const float* recordValues) noexcept {
   std::lock_guard<std::mutex> lock(updateMutex_);
   const EngineCoefficients c = mapParameters(recordValues, sampleRate());
   if (c.kernels != kernelSelection_) {
+    // After an invalidation (or before any selection) nothing is heard that a change could
+    // start from: the filters restart from silence.
+    if (kernelSelection_.rateIndex < 0) ++restartGeneration_;
     kernelSelection_ = c.kernels;
     ++kernelGeneration_;
   }
@@ -53,6 +60,7 @@ void Engine::recompute(const float* recordValues) noexcept {
   PublishedSet& set = exchange_.writeSlot();
   set.coefficients = c;
   set.kernelGeneration = kernelGeneration_;
+  set.restartGeneration = restartGeneration_;
   exchange_.publish();
 }
 
@@ -77,7 +85,13 @@ void Engine::attachMeters(MeterSlots* slots) noexcept {
 // --- Audio side ---------------------------------------------------------------------------------
 
 int32_t Engine::latencySamples() const noexcept {
-  return fir_[0].delay + fir_[1].delay + fir_[2].delay;
+  if (loaded_.rateIndex < 0) return 0;
+  const CrossoverKernelSet& kernels = crossoverKernels();
+  int32_t delay = 0;
+  for (int32_t k = 0; k < 3; ++k) {
+    delay += kernelDelay(kernels.records[static_cast<std::size_t>(loaded_.recordIndex(k))]);
+  }
+  return delay;
 }
 
 void Engine::adoptNewestCoefficients() noexcept {
@@ -85,20 +99,23 @@ void Engine::adoptNewestCoefficients() noexcept {
   const PublishedSet& set = exchange_.current();
   if (set.kernelGeneration == loadedGeneration_) return;
 
-  // New kernels: every filter restarts from silence (there is no cross-fade), and so do the
-  // alignment rings that pair the bands up behind them and the lookahead behind those.
+  // New kernels. After an invalidation every filter restarts from silence, and so do the
+  // alignment rings that pair the bands up behind them and the lookahead behind those;
+  // otherwise the change runs beside the old crossover (CrossoverChange).
   loadedGeneration_ = set.kernelGeneration;
+  const bool restart = set.restartGeneration != loadedRestart_ || loaded_.rateIndex < 0;
+  loadedRestart_ = set.restartGeneration;
   loaded_ = set.coefficients.kernels;
-  const CrossoverKernelSet& kernels = crossoverKernels();
-  for (int32_t k = 0; k < 3; ++k) {
-    fir_[k].load(kernels.records[static_cast<std::size_t>(loaded_.recordIndex(k))]);
+  if (restart) {
+    crossovers_->restart(loaded_, path_);
+  } else {
+    crossovers_->begin(loaded_, set.coefficients.sampleRate, path_);
   }
-  path_.restartAfterKernelChange(fir_[1].delay + fir_[2].delay, fir_[2].delay);
 }
 
 void Engine::processReplacing(const float* const* inputs, float* const* outputs, int32_t frames,
                               float hostRate) noexcept {
-  if (frames <= 0 || frames > kMaxBlockFrames) return;
+  if (frames <= 0 || frames > kMaxBlockFrames || !crossovers_) return;
   if (inputs == nullptr || outputs == nullptr) return;
   if (!inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
 
@@ -131,6 +148,23 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
   // high output is HF.
   const EngineCoefficients& coefficients = exchange_.current().coefficients;
   path_.silenceStaleLookahead(coefficients.lookaheadSamples, frames);
+  if (crossovers_->changing()) {
+    // Both crossovers run; the change hands the band path its four bands already aligned.
+    std::array<std::array<int32_t*, 2>, kNumBands> changed;
+    for (std::size_t b = 0; b < kNumBands; ++b) {
+      for (std::size_t ch = 0; ch < 2; ++ch) changed[b][ch] = s.changed[b][ch].data();
+    }
+    crossovers_->run({s.input[0].data(), s.input[1].data()}, frames, changed, path_, false);
+    const BandSplit split{{changed[BandLF][0], changed[BandLF][1]},
+                          {changed[BandLMF][0], changed[BandLMF][1]},
+                          {changed[BandHMF][0], changed[BandHMF][1]},
+                          {changed[BandHF][0], changed[BandHF][1]}};
+    runBandPath(path_, coefficients, tables_, split, {outLeft, outRight}, frames, peaks,
+                bandScratch_, simd_);
+    crossovers_->afterStretch(path_);
+    return;
+  }
+
   const BandSlots slots = directSlots(path_, frames, coefficients.lookaheadSamples);
   std::array<std::array<int32_t*, 2>, kNumBands> band;
   for (std::size_t b = 0; b < kNumBands; ++b) {
@@ -142,6 +176,7 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
 
   // The crossover cascade, one filter at a time over the stretch: FIR1 splits the input, FIR2
   // its high output, FIR3 FIR2's high output.
+  std::array<FirStage, 3>& fir = crossovers_->heardStages();
   const std::array<int32_t, kStretch>* source = s.input.data();
   for (std::size_t k = 0; k < 3; ++k) {
     FirPassBuffers buffers;
@@ -150,7 +185,7 @@ void Engine::processStretch(const float* inLeft, const float* inRight, float* ou
       buffers.low[ch] = band[k][ch];
       buffers.high[ch] = k == 2 ? band[BandHF][ch] : s.high[k][ch].data();
     }
-    fir_[k].runPass(buffers, frames);
+    fir[k].runPass(buffers, frames);
     source = s.high[k].data();
   }
 

@@ -8,20 +8,24 @@
 //   among themselves by a mutex that only parameter-side threads ever take;
 // - the audio side (processReplacing), called by the host's audio thread.
 // recompute() prepares a complete coefficient set and hands it over; the audio thread adopts
-// the newest set at the start of its next block, and a kernel change (new kernels, cleared
-// filters and alignment rings) takes place there. Called on one thread, this gives exactly the
-// results of updating the coefficients in place between blocks.
+// the newest set at the start of its next block, and a kernel change starts there: the old
+// crossover keeps running beside the new one until the bands have crossed over to it
+// (CrossoverChange). Called on one thread, this gives exactly the results of updating the
+// coefficients in place between blocks and starting each change there.
 //
-// The object is large (about 1.5 MB of delay lines); allocate it on the heap.
+// The object is large (about 1.1 MB of delay lines, and 1.9 MB more on the heap for the two
+// crossovers and their change); allocate it on the heap.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include "engine/BandPath.h"
 #include "engine/CoefficientExchange.h"
+#include "engine/CrossoverChange.h"
 #include "engine/FirStage.h"
 #include "engine/LookupTables.h"
 #include "engine/MeterSlots.h"
@@ -52,6 +56,10 @@ class Engine {
   // level gives the same bits; tests and benchmarks compare them.
   explicit Engine(SimdLevel level) noexcept;
 
+  // False when the crossovers could not be allocated; such an engine processes nothing and
+  // must be discarded (the heap held no 1.9 MB more). Any thread.
+  bool valid() const noexcept { return crossovers_ != nullptr; }
+
   // --- Parameter side -------------------------------------------------------------------------
 
   // Takes the host's sample rate, truncated to whole Hz. A rate below 1 Hz (or NaN) carries no
@@ -61,12 +69,16 @@ class Engine {
 
   // The full update: every coefficient from the 49 values in record order (recordSlot) and the
   // current sample rate. When the rate group, a slope or a split frequency differs from the
-  // kernels last selected, the new kernels are loaded and the crossover, alignment rings and
-  // ring positions cleared at the start of the next block.
+  // kernels last selected, the next block starts a change to the new kernels: the old
+  // crossover stays heard until the new one has filled, then the bands cross-fade to it and the
+  // output's delay moves to the new one without a gap (CrossoverChange, some ten to a few
+  // hundred milliseconds, longer where the delay moves far).
   void recompute(const float* recordValues) noexcept;
 
   // Forgets the kernel selection, so the next recompute() reloads and clears the crossover
-  // even if nothing changed (done once after construction, to pick up the host's rate).
+  // (filters, alignment and lookahead restart from silence, no change runs) even if nothing
+  // changed: for a restart of the stream, and once after construction to pick up the host's
+  // rate.
   void invalidateKernelSelection() noexcept;
 
   // The newest coefficient set recompute() produced.
@@ -92,13 +104,20 @@ class Engine {
   void processReplacing(const float* const* inputs, float* const* outputs, int32_t frames,
                         float hostRate) noexcept;
 
-  // The kernels the audio side runs with (all -1 before the first block after a recompute).
-  // Audio thread, or while no block runs.
+  // The kernels the audio side runs with, or changes to (all -1 before the first block after a
+  // recompute). Audio thread, or while no block runs.
   KernelSelection loadedKernels() const noexcept { return loaded_; }
-  // FIR1.delay + FIR2.delay + FIR3.delay of the kernels loaded now: the crossover's share of
-  // the output delay, in samples, without the lookahead. Audio thread, or while no block runs.
-  // (The host's latency is preparedDelaySamples().)
+  // FIR1.delay + FIR2.delay + FIR3.delay of loadedKernels(): the crossover's share of the
+  // output delay, in samples, without the lookahead, once any change has ended. Audio thread,
+  // or while no block runs. (The host's latency is preparedDelaySamples().)
   int32_t latencySamples() const noexcept;
+  // The crossover's share of the output delay now, in whole samples: during a change it moves
+  // from the old crossover's delay to the new one's. Audio thread, or while no block runs.
+  int32_t runningCrossoverDelay() const noexcept {
+    return crossovers_ ? crossovers_->runningCrossoverDelay() : 0;
+  }
+  // Whether a crossover change is running. Audio thread, or while no block runs.
+  bool crossoverChanging() const noexcept { return crossovers_ && crossovers_->changing(); }
   // A band's detector and smoother state. Audio thread, or while no block runs.
   const BandDynamics& bandDynamics(int32_t band) const noexcept { return path_.dynamics[band]; }
   // The instruction set the audio path runs on.
@@ -107,7 +126,8 @@ class Engine {
  private:
   struct PublishedSet {
     EngineCoefficients coefficients;
-    uint32_t kernelGeneration = 0;  // changes whenever a new kernel selection was made
+    uint32_t kernelGeneration = 0;   // changes whenever a new kernel selection was made
+    uint32_t restartGeneration = 0;  // changes when the selection was made after invalidation
   };
 
   // Samples the three crossover passes and the band path handle at a time; a longer block runs
@@ -128,13 +148,17 @@ class Engine {
   mutable std::mutex updateMutex_;
   KernelSelection kernelSelection_;  // what the last recompute selected; all -1 when invalid
   uint32_t kernelGeneration_ = 0;
+  uint32_t restartGeneration_ = 0;
   EngineCoefficients latest_;
   LatestValueExchange<PublishedSet> exchange_;
 
   // Audio side.
   uint32_t loadedGeneration_ = 0;
+  uint32_t loadedRestart_ = 0;
   KernelSelection loaded_;
-  std::array<FirStage, 3> fir_{};
+  // The two crossovers (the heard one's FIR stages run here in steady state) and the change
+  // between them; made with the engine, never on the audio thread.
+  std::unique_ptr<CrossoverChange> crossovers_;
   BandPathState path_{};
   // Per-stretch scratch: the Q23 input and the low and high outputs of each filter, per
   // channel.
@@ -142,6 +166,8 @@ class Engine {
     alignas(64) std::array<std::array<int32_t, kStretch>, 2> input;
     alignas(64) std::array<std::array<int32_t, kStretch>, 2> low[3];
     alignas(64) std::array<std::array<int32_t, kStretch>, 2> high[3];
+    // During a crossover change: the four aligned bands the change hands the band path.
+    alignas(64) std::array<std::array<int32_t, kStretch>, 2> changed[kNumBands];
   } scratch_{};
   BandPathScratch bandScratch_{};
 };

@@ -1,8 +1,9 @@
 // The coefficient hand-over between the parameter side and the audio thread.
 //
 // On one thread the engine must behave exactly as if every update rewrote the coefficients in
-// place and a kernel change cleared the filters at once; that behaviour is modelled here by an
-// engine assembled directly from the same stages, with whole-block scratch and no hand-over.
+// place and a kernel change (or restart) began at the next block; that behaviour is modelled
+// here by an engine assembled directly from the same stages and the same crossover change, on
+// the scalar reference passes, with whole-block scratch and no hand-over.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,11 +29,11 @@ class InPlaceEngine {
   void recompute(const float* values) {
     c_ = mapParameters(values, rate_);
     if (c_.kernels != selection_) {
+      // As the engine: a selection made after an invalidation restarts the crossover, any
+      // other starts a change; either takes place at the start of the next block.
+      restart_ = restart_ || selection_.rateIndex < 0;
       selection_ = c_.kernels;
-      for (int32_t k = 0; k < 3; ++k) {
-        fir_[k].load(crossoverKernels().records[static_cast<std::size_t>(selection_.recordIndex(k))]);
-      }
-      path_->restartAfterKernelChange(fir_[1].delay + fir_[2].delay, fir_[2].delay);
+      fresh_ = true;
     }
   }
   void invalidateKernelSelection() { selection_ = KernelSelection{}; }
@@ -40,40 +41,72 @@ class InPlaceEngine {
   void process(const StereoBuffer& in, std::size_t from, std::size_t n, StereoBuffer& out,
                int32_t rate) {
     rate_ = rate;
+    if (fresh_) {
+      if (restart_ || !started_) {
+        crossovers_->restart(selection_, *path_);
+      } else {
+        crossovers_->begin(selection_, c_.sampleRate, *path_);
+      }
+      fresh_ = restart_ = false;
+      started_ = true;
+    }
+    for (std::size_t done = 0; done < n;) {
+      const std::size_t part = std::min<std::size_t>(n - done, BandPathStretch);
+      processPart(in, from + done, part, out);
+      done += part;
+    }
+  }
+
+ private:
+  void processPart(const StereoBuffer& in, std::size_t from, std::size_t n, StereoBuffer& out) {
     std::vector<int32_t> input[2] = {std::vector<int32_t>(n), std::vector<int32_t>(n)};
     for (std::size_t i = 0; i < n; ++i) {
       input[0][i] = floatToQ23(in.left[from + i]);
       input[1][i] = floatToQ23(in.right[from + i]);
     }
     std::vector<int32_t> low[3][2], high[3][2];
-    const std::vector<int32_t>* src = input;
     for (int32_t k = 0; k < 3; ++k) {
       for (int ch = 0; ch < 2; ++ch) {
         low[k][ch].resize(n);
         high[k][ch].resize(n);
       }
-      FirPassBuffers b{{src[0].data(), src[1].data()},
-                       {low[k][0].data(), low[k][1].data()},
-                       {high[k][0].data(), high[k][1].data()}};
-      fir_[k].runPassReference(b, static_cast<int32_t>(n));
-      src = high[k];
+    }
+    BlockPeaks peaks;
+    path_->silenceStaleLookahead(c_.lookaheadSamples, static_cast<int32_t>(n));
+    if (crossovers_->changing()) {
+      // The change hands over the four bands aligned: they go where the split would be.
+      std::array<std::array<int32_t*, 2>, kNumBands> bands = {
+          {{low[0][0].data(), low[0][1].data()}, {low[1][0].data(), low[1][1].data()},
+           {low[2][0].data(), low[2][1].data()}, {high[2][0].data(), high[2][1].data()}}};
+      crossovers_->run({input[0].data(), input[1].data()}, static_cast<int32_t>(n), bands, *path_,
+                       true);
+    } else {
+      std::array<FirStage, 3>& fir = crossovers_->heardStages();
+      const std::vector<int32_t>* src = input;
+      for (int32_t k = 0; k < 3; ++k) {
+        FirPassBuffers b{{src[0].data(), src[1].data()},
+                         {low[k][0].data(), low[k][1].data()},
+                         {high[k][0].data(), high[k][1].data()}};
+        fir[k].runPassReference(b, static_cast<int32_t>(n));
+        src = high[k];
+      }
     }
     BandSplit split{{low[0][0].data(), low[0][1].data()},
                     {low[1][0].data(), low[1][1].data()},
                     {low[2][0].data(), low[2][1].data()},
                     {high[2][0].data(), high[2][1].data()}};
-    BlockPeaks peaks;
-    path_->silenceStaleLookahead(c_.lookaheadSamples, static_cast<int32_t>(n));
     runBandPathReference(*path_, c_, lookupTables(), split,
                          {out.left.data() + from, out.right.data() + from},
                          static_cast<int32_t>(n), peaks);
+    crossovers_->afterStretch(*path_);
   }
 
- private:
   int32_t rate_ = 44100;
   EngineCoefficients c_;
   KernelSelection selection_;
-  std::array<FirStage, 3> fir_{};
+  bool fresh_ = false, restart_ = false, started_ = false;
+  std::unique_ptr<CrossoverChange> crossovers_ =
+      std::make_unique<CrossoverChange>(SimdLevel::Portable);
   std::unique_ptr<BandPathState> path_ = std::make_unique<BandPathState>();
 };
 
@@ -139,7 +172,7 @@ TEST(HandOver, RateChangeReachesTheKernelsAfterABlockAndAnUpdate) {
 
   // The host switches to 48 kHz. An update before the next block still sees 44100 Hz; the
   // block notes the new rate; the update after it selects the 48 kHz kernels, which the next
-  // block loads (clearing the filters) although no parameter changed.
+  // block changes to although no parameter changed.
   engine->recompute(p.data());
   test::processInBlocks(*engine, in, 256, 48000.0f);
   EXPECT_EQ(engine->loadedKernels().rateIndex, 1);
@@ -147,9 +180,9 @@ TEST(HandOver, RateChangeReachesTheKernelsAfterABlockAndAnUpdate) {
   engine->recompute(p.data());
   EXPECT_EQ(engine->coefficients().sampleRate, 48000);
   EXPECT_EQ(engine->coefficients().holdSteps, 180);
-  const StereoBuffer out = test::processInBlocks(*engine, StereoBuffer(256, 0.0f), 256, 48000.0f);
+  test::processInBlocks(*engine, StereoBuffer(256, 0.0f), 256, 48000.0f);
   EXPECT_EQ(engine->loadedKernels().rateIndex, 2);
-  for (float v : out.left) ASSERT_EQ(v, 0.0f);  // cleared filters: silence in, silence out
+  EXPECT_TRUE(engine->crossoverChanging());
 }
 
 TEST(HandOver, MeaninglessHostRatesAreIgnored) {
@@ -168,7 +201,7 @@ TEST(HandOver, MeaninglessHostRatesAreIgnored) {
   EXPECT_EQ(engine->sampleRate(), 22050);
 }
 
-TEST(HandOver, OnlyCrossoverChangesClearTheFilters) {
+TEST(HandOver, OnlyARestartClearsTheFilters) {
   Params p = test::unityParams();
   auto engine = test::makeEngine(p);
   const StereoBuffer in(4096, 0.5f);
@@ -179,9 +212,19 @@ TEST(HandOver, OnlyCrossoverChangesClearTheFilters) {
   StereoBuffer out = test::processInBlocks(*engine, in, 4096);
   EXPECT_NE(out.left[0], 0.0f);
 
-  // A slope change (gains back at unity): every filter restarts from silence, so the bands
-  // sum to silence until the input has passed the whole crossover again.
+  // A slope change (gains back at unity) while the input stays: the bands change over from
+  // one crossover to the other and their sum, the delayed input, never drops.
   p.set(Fir2Slope, 0.0f);
+  engine->recompute(p.data());
+  for (int32_t block = 0; block < 4; ++block) {
+    out = test::processInBlocks(*engine, in, 4096);
+    for (float v : out.left) ASSERT_NEAR(v, 0.5f, 1e-6f);
+  }
+
+  // A restart (the selection forgotten, as a host's restart of the stream does): every filter
+  // restarts from silence, so the bands sum to silence until the input has passed the whole
+  // crossover again.
+  engine->invalidateKernelSelection();
   engine->recompute(p.data());
   out = test::processInBlocks(*engine, in, 4096);
   for (int32_t i = 0; i < engine->latencySamples(); ++i) ASSERT_EQ(out.left[i], 0.0f) << i;
@@ -205,9 +248,10 @@ void expectOnlyAudioSinceTheChange(const StereoBuffer& since, const StereoBuffer
   }
 }
 
-TEST(HandOver, AfterACrossoverChangeTheLookaheadReplaysNothingFromBeforeIt) {
-  // 100 ms of lookahead over a signal long enough to fill the rings several times; then a
-  // slope or a split point changes. The delayed bands start from silence, like the filters.
+TEST(HandOver, AfterARestartTheLookaheadReplaysNothingFromBeforeIt) {
+  // 100 ms of lookahead over a signal long enough to fill the rings several times; then the
+  // stream restarts with a slope or a split point changed. The delayed bands start from
+  // silence, like the filters.
   for (int32_t rate : test::testedSampleRates()) {
     const float hostRate = static_cast<float>(rate);
     for (int32_t changed : {Fir2Slope, Fir1Freq, Fir3Freq}) {
@@ -216,6 +260,7 @@ TEST(HandOver, AfterACrossoverChangeTheLookaheadReplaysNothingFromBeforeIt) {
       test::processInBlocks(*engine, noise(3 * LookaheadLength + 777, 0.5f, 1), 1000, hostRate);
 
       p.set(changed, 0.1f);
+      engine->invalidateKernelSelection();
       engine->recompute(p.data());
       const int32_t lookahead = engine->coefficients().lookaheadSamples;
       ASSERT_GT(lookahead, 0);
@@ -228,13 +273,15 @@ TEST(HandOver, AfterACrossoverChangeTheLookaheadReplaysNothingFromBeforeIt) {
   }
 }
 
-TEST(HandOver, ALongerLookaheadAfterACrossoverChangeReachesNothingFromBeforeIt) {
-  // 10 ms of lookahead, a slope change, 2000 samples later 100 ms: the longer delay reaches
-  // back past the change, where there is only the silence the bands started from.
+TEST(HandOver, ALongerLookaheadAfterARestartReachesNothingFromBeforeIt) {
+  // 10 ms of lookahead, a restart with a slope change, 2000 samples later 100 ms: the longer
+  // delay reaches back past the restart, where there is only the silence the bands started
+  // from.
   Params p = test::unityParams().set(Lookahead, 0.1f).set(EnableLookahead, 1.0f);
   auto engine = test::makeEngine(p);
   test::processInBlocks(*engine, noise(2 * LookaheadLength + 123, 0.5f, 3), 512);
 
+  engine->invalidateKernelSelection();
   engine->recompute(p.set(Fir1Slope, 0.0f).data());
   const int32_t shortDelay = engine->coefficients().lookaheadSamples;
   const int32_t crossover = engine->preparedDelaySamples() - shortDelay;
