@@ -18,8 +18,16 @@ using testing::rowOf;
 
 class Meters : public testing::OpenEditor {
  protected:
-  // A refresh: more than the 5 ms the meters wait for, by any system's clock.
-  void refresh() { idleLater(20); }
+  // A refresh: an idle call more than the 5 ms the meters wait for after the last one, by the
+  // clock the editor reads. A loaded machine may let a sleep pass before that clock moves on
+  // (wine's tick count is kept by its server), so the wait is measured on the clock itself.
+  void refresh() {
+    const uint32_t start = platform::tickCount();
+    do {
+      platform::sleep(20);
+    } while (platform::tickCount() - start <= 20);
+    effect->dispatch(effEditIdle);
+  }
   MeterSlots& slots() { return editor()->meterSlots(); }
   Control* inputLeft() { return view(Role::LevelMeter, -1, 0, 0); }
   GainReductionMeter* reduction(int32_t band) {
