@@ -116,16 +116,6 @@ windows_packages() {
 # command builds it a second time there, to compare the archives of the two builds).
 x11_build=${KESTRANE_X11_BUILD:-build/x11}
 
-# The one place that says which build the LV2 bundle comes from: the x11 build where it makes
-# the bundle (with its editor), else the optimised native build (without one).
-lv2_bundle_build() {
-  if cmake --build "$x11_build" --target help 2> /dev/null | grep -q '^kestrane_lv2_bundle:'; then
-    echo "$x11_build"
-  else
-    echo build/native-release
-  fi
-}
-
 # The licence of the font bound into the Linux binaries, as Debian ships it with the font files.
 font_licence=/usr/share/doc/fonts-liberation/copyright
 font_licence_gpl=/usr/share/common-licenses/GPL-2
@@ -170,7 +160,7 @@ EOF_NOTE
 }
 
 linux_package() {
-  local lv2_build name dir epoch
+  local name dir epoch
   say "building $x11_build/Kestrane.so"
   if [ "$x11_build" = build/x11 ]; then
     cmake --preset x11 > /dev/null
@@ -178,15 +168,20 @@ linux_package() {
     cmake --preset x11 -B "$x11_build" -DKESTRANE_BUILD_TESTS=OFF > /dev/null
   fi
   cmake --build "$x11_build" -j "$jobs" --target kestrane_plugin > /dev/null
-  lv2_build=$(lv2_bundle_build)
-  say "building $lv2_build/lv2/Kestrane.lv2"
-  cmake --build "$lv2_build" -j "$jobs" --target kestrane_lv2_bundle > /dev/null
+  # The LV2 bundle comes from the same build, so it carries the X11 UI; a bundle without its UI
+  # is not what the package promises, so its absence stops the packing.
+  say "building $x11_build/lv2/Kestrane.lv2"
+  cmake --build "$x11_build" -j "$jobs" --target kestrane_lv2_bundle > /dev/null
+  if [ ! -f "$x11_build/lv2/Kestrane.lv2/Kestrane_ui.so" ]; then
+    say "$x11_build/lv2/Kestrane.lv2 has no Kestrane_ui.so: the x11 build made no LV2 UI"
+    exit 1
+  fi
 
   name=Kestrane-$version-linux-x86_64
   dir=$stage/$name
   mkdir -p "$dir/licenses"
   cp "$x11_build/Kestrane.so" "$dir/"
-  cp -r "$lv2_build/lv2/Kestrane.lv2" "$dir/"
+  cp -r "$x11_build/lv2/Kestrane.lv2" "$dir/"
   cp build/native-release/tools/kestrane/kestrane build/native-release/tools/kestrane/kestrane.1 \
     "$dir/"
   cp "$manual" "$dir/kestrane-manual.html"

@@ -247,8 +247,7 @@ package_stage() {
   # The tool finds the plug-in beside itself, with no home folder to look in.
   check tool-finds-plugin env -u KESTRANE_PLUGIN HOME=/nonexistent "$lin/kestrane" info
   check lv2ls lv2_listed "$lin"
-  check so-conformance env KESTRANE_PLUGIN="$lin/Kestrane.so" \
-    build/x11/tests/shell/kestrane_shell_conformance
+  check so-conformance so_conformance "$lin"
   check so-editor so_editor "$lin"
   check dll32-conformance wine_conformance 32 "$win32_dll"
   check dll64-conformance wine_conformance 64 "$win64_dll"
@@ -274,7 +273,21 @@ package_twice() {
 # lv2_listed <unpacked>: lv2ls finds the unpacked bundle with LV2_PATH pointing there alone.
 lv2_listed() {
   command -v lv2ls > /dev/null || { echo "skipped: no lv2ls (lilv-utils)"; return 77; }
-  LV2_PATH=$1 lv2ls | tee /dev/stderr | grep -qx 'urn:kestrane:lv2:kestrane'
+  # grep reads to the end (no -q): under pipefail an early exit would fail lv2ls with SIGPIPE.
+  LV2_PATH=$1 lv2ls | tee /dev/stderr | grep -x 'urn:kestrane:lv2:kestrane' > /dev/null
+}
+
+# x11_programs <target...>: brings the x11 build's test programs that run against the unpacked
+# products up to date (the stage may run alone, after the sources moved on).
+x11_programs() {
+  cmake --build build/x11 -j "$jobs" --target "$@" > /dev/null
+}
+
+# so_conformance <unpacked>: the x11 build's conformance program, whole, against the unpacked
+# Kestrane.so.
+so_conformance() {
+  x11_programs kestrane_shell_conformance || return 1
+  KESTRANE_PLUGIN="$1/Kestrane.so" build/x11/tests/shell/kestrane_shell_conformance
 }
 
 # so_editor <unpacked>: the unpacked Kestrane.so opens its editor on an X server, and every
@@ -283,6 +296,7 @@ lv2_listed() {
 # same picture with them hidden as with them there: the text is the products' own.
 so_editor() {
   local hide=() out rc picture=(--program Mastering --signal)
+  x11_programs kestrane_x11_editor_tests || return 1
   if unshare -m true 2> /dev/null; then
     hide=(unshare -m sh -c 'mount -t tmpfs none /usr/share/fonts && exec "$@"' sh)
     echo "the system fonts are hidden from the run"
