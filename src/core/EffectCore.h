@@ -69,6 +69,11 @@ class EffectCore {
   void process(const float* const* inputs, float* const* outputs, uint64_t frames,
                float rate) noexcept;
 
+  // Whether the engine is moving from one crossover to another: its output's delay is then on
+  // the way from the old crossover's delay to the one update() answered, which it reaches
+  // when this turns false. Audio thread, or while nothing is processed.
+  bool crossoverChanging() const noexcept { return engine_ && engine_->crossoverChanging(); }
+
  private:
   std::unique_ptr<Engine> engine_;
   // Current values in record order (recordSlot). Relaxed atomics: a value is stored and read

@@ -61,7 +61,11 @@ class Instance {
     if (frames > 0 && audioIn_[0] && audioIn_[1] && audioOut_[0] && audioOut_[1]) {
       core_.process(audioIn_, audioOut_, frames, rate_);
     }
-    if (latency_) *latency_ = static_cast<float>(latencySamples_);
+    // The latency port names the delay the output has arrived at: after a change of crossover
+    // the previous delay until the engine has moved the output to the new one, so a host
+    // re-aligns once, when the audio is where the port says.
+    if (!core_.crossoverChanging()) reportedLatency_ = latencySamples_;
+    if (latency_) *latency_ = static_cast<float>(reportedLatency_);
     for (uint32_t i = 0; i < kNumMeterPorts; ++i) {
       if (meterPorts_[i]) *meterPorts_[i] = meterPortValue(meters_, i);
     }
@@ -99,7 +103,8 @@ class Instance {
   bool forgotten_ = true;
   float* latency_ = nullptr;
   float* meterPorts_[kNumMeterPorts] = {};
-  int32_t latencySamples_ = 0;
+  int32_t latencySamples_ = 0;   // the delay of the values last taken (EffectCore::update)
+  int32_t reportedLatency_ = 0;  // what the latency port says
 };
 
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,

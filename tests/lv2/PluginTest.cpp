@@ -115,6 +115,39 @@ TEST_F(Lv2Plugin, LatencyFollowsTheLookahead) {
   EXPECT_EQ(fx.latency(), base);
 }
 
+// A change of crossover moves the output's delay over the change; the latency port keeps the
+// old delay until the output has arrived, then names the new one, which is the delay a fresh
+// instance with the new settings reports. Both ways: to a longer crossover and back.
+TEST_F(Lv2Plugin, LatencyFollowsACrossoverChangeWhenItEnds) {
+  const double rate = 48000.0;
+  const uint32_t block = 64;
+  auto delayOf = [&](float split) {
+    Plugin fresh(library, rate);
+    fresh.set(Fir1Freq, split);
+    fresh.run(0);
+    return fresh.latency();
+  };
+  Plugin fx(library, rate, block);
+  for (uint32_t i = 0; i < block; ++i) fx.in(0)[i] = fx.in(1)[i] = 0.1f * std::sin(0.05f * static_cast<float>(i));
+  for (int i = 0; i < 100; ++i) fx.run(block);
+  const float before = fx.latency();
+  const float programSplit = portValueForNormalised(Fir1Freq, FactoryPrograms[0].value(Fir1Freq));
+  for (const float split : {50.0f, programSplit}) {
+    const float from = fx.latency(), to = delayOf(split);
+    ASSERT_NE(from, to) << split;
+    fx.set(Fir1Freq, split);
+    uint32_t frames = 0;
+    while (fx.latency() == from && frames < 5 * rate) {
+      fx.run(block);
+      frames += block;
+    }
+    EXPECT_EQ(fx.latency(), to) << split;
+    // Not before the fade (15 ms) is over.
+    EXPECT_GT(frames, 0.015 * rate) << split;
+  }
+  EXPECT_EQ(fx.latency(), before);
+}
+
 // One block of 70000 frames, the same signal in blocks of 1 to 4096 frames with empty runs and
 // unchanged control writes between them: the same output, sample for sample.
 TEST_F(Lv2Plugin, BlockLengthDoesNotChangeTheOutput) {
