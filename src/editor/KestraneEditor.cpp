@@ -695,9 +695,14 @@ void KestraneEditor::refreshMeters() {
     float reading = meters.gainReduction[slot].load(relaxed);
     if (meters.gainReductionFresh[slot].load(relaxed) != 0) {
       if (meter != nullptr) {
-        meter->setOffBitmap(bitmap(meters.gainReductionMode[slot].load(relaxed) != 0
-                                       ? layout::ExpanderReductionBitmap
-                                       : layout::CompressorReductionBitmap));
+        Bitmap* colour = bitmap(meters.gainReductionMode[slot].load(relaxed) != 0
+                                    ? layout::ExpanderReductionBitmap
+                                    : layout::CompressorReductionBitmap);
+        // A change of the acting half is redrawn even when the reading repeats.
+        if (colour != meter->offBitmap()) {
+          meter->setOffBitmap(colour);
+          meter->setDirty(true);
+        }
         meter->setValue(reading);
       }
       meters.gainReductionFresh[slot].store(0, relaxed);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "EditorPicture.h"
 #include "EditorTestSupport.h"
 #include "editor/GainReductionMeter.h"
 #include "gui/Bitmap.h"
@@ -46,6 +47,18 @@ class Meters : public testing::OpenEditor {
       float* outputs[2] = {outLeft.data(), outRight.data()};
       effect->processReplacing(inputs, outputs, kFrames);
     }
+  }
+  // The meter's pixels in the window, as the window shows them.
+  std::vector<platform::ColorRef> meterPixels(View* meter) {
+    const std::vector<platform::ColorRef> picture = testing::windowPicture(window());
+    std::vector<platform::ColorRef> pixels;
+    const Rect& r = meter->getSize();
+    for (int32_t y = r.top; y < r.bottom && !picture.empty(); ++y) {
+      for (int32_t x = r.left; x < r.right; ++x) {
+        pixels.push_back(picture[static_cast<std::size_t>(y * layout::kEditorWidth + x)]);
+      }
+    }
+    return pixels;
   }
   void setAllBands(int32_t firstParameter, float value) {
     for (int32_t band = 0; band < kNumBands; ++band) set(firstParameter + band, value);
@@ -103,10 +116,18 @@ TEST_F(Meters, AFreshReadingTakesTheBarOfTheHalfThatActs) {
   EXPECT_EQ(reduction(BandHMF)->getValue(), 0.4f);
   EXPECT_EQ(reduction(BandHMF)->offBitmap()->getResourceId(), 125);
   EXPECT_EQ(slots().gainReductionFresh[slot].load(), 0);
+  // The same reading from the other half: the bar changes colour on the screen too (after a
+  // second reading, the bar has been drawn and nothing else would redraw it).
+  slots().gainReductionFresh[slot].store(1);
+  refresh();
+  ASSERT_FALSE(reduction(BandHMF)->isDirty());
+  const std::vector<platform::ColorRef> expander = meterPixels(reduction(BandHMF));
   slots().gainReductionMode[slot].store(0);
   slots().gainReductionFresh[slot].store(1);
   refresh();
+  EXPECT_EQ(reduction(BandHMF)->getValue(), 0.4f);
   EXPECT_EQ(reduction(BandHMF)->offBitmap()->getResourceId(), 124);
+  EXPECT_NE(meterPixels(reduction(BandHMF)), expander);
 }
 
 #ifndef _WIN32
