@@ -19,16 +19,14 @@
 #include <mutex>
 
 #include "core/EffectCore.h"
+#include "params/Identity.h"
 #include "params/ParamId.h"
 #include "params/Programs.h"
 #include "shell/AudioEffectX.h"
 
 namespace kestrane {
 
-// Identity as the host sees it.
-inline constexpr char kEffectName[] = "Kestrane";
-inline constexpr char kVendorName[] = "Halvorn";
-inline constexpr char kProductName[] = "Kestrane";
+// Identity as the host sees it: the names (params/Identity.h) and these numbers.
 inline constexpr int32_t kVendorVersion = 1;
 inline constexpr int32_t kKestraneUniqueId = 0x33313263;  // '312c'
 inline constexpr int32_t kMaxBlockFrames = 65535;  // most frames one audio call may carry

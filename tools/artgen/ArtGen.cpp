@@ -11,6 +11,7 @@
 // The look: a dark studio panel; modules with a soft top-to-bottom gradient and a fine bevel;
 // small letter-spaced captions; black readout windows; recessed meter slots with a −40..0 dB
 // scale; warm orange for the compressor page, green for the expander page, yellow knob lights.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -19,6 +20,7 @@
 
 #include "Painter.h"
 #include "editor/Layout.h"
+#include "params/Identity.h"
 
 namespace kestrane::artgen {
 namespace {
@@ -172,9 +174,10 @@ void drawTitle(Image& img) {
     const double h = 8.0 + 4.0 * ((i * 3) % 4);
     img.fillRect(14 + i * 4, 30 - h, 2.5, h, kBandColors[3 - i]);
   }
-  img.text("Kestrane", 36, 30, 21, Weight::Bold, kLabelBright, Align::Left, 0.4);
-  img.text("FOUR-BAND DYNAMICS PROCESSOR", 136, 29.5, 7.5, Weight::Bold, kLabelDim, Align::Left,
-           1.6);
+  img.text(kEffectName, 36, 30, 21, Weight::Bold, kLabelBright, Align::Left, 0.4);
+  std::string tagline = kDescription;  // in capitals, spaced out
+  for (char& c : tagline) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  img.text(tagline, 136, 29.5, 7.5, Weight::Bold, kLabelDim, Align::Left, 1.6);
   img.text("LINEAR-PHASE CROSSOVER  \xC2\xB7  LOOKAHEAD",
            layout::kEditorWidth - 14, 29.5, 6.5, Weight::Regular, hex(0x5d636b), Align::Right,
            1.0);

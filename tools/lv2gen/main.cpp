@@ -16,6 +16,7 @@
 #include "core/EffectCore.h"
 #include "core/ParameterSteps.h"
 #include "lv2/Lv2Ports.h"
+#include "params/Identity.h"
 #include "params/Programs.h"
 
 namespace {
@@ -177,7 +178,7 @@ int32_t largestLatency() {
 bool writePlugin(FILE* f) {
   std::fprintf(f, "%s\n%s\n", kHeader, kPrefixes);
   std::fprintf(f, "<%s>\n    a lv2:Plugin , lv2:CompressorPlugin ;\n", kPluginUri);
-  std::fprintf(f, "    doap:name \"Kestrane\" ;\n");
+  std::fprintf(f, "    doap:name \"%s\" ;\n", kEffectName);
   std::fprintf(f, "    rdfs:comment \"Four-band dynamics processor: linear-phase crossover, an "
                   "expander and a compressor per band, lookahead.\" ;\n");
   std::fprintf(f, "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n");
