@@ -18,8 +18,8 @@ namespace kestrane::platform {
 
 class EditText {
  public:
-  // The most characters a field holds (what the system's control takes by default); typing and
-  // pasting stop there.
+  // The most characters a field holds (about what the system's control takes by default);
+  // typing and pasting stop there.
   static constexpr std::size_t kMaxLength = 32767;
 
   // A field opens with its whole text selected, as the system's control does when its owner

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/raster/Raster.h"
 #include "platform/x11/TestX11.h"
 
 namespace kestrane::platform {
@@ -339,6 +340,25 @@ TEST_F(X11Field, ADragSelectsAndADoubleClickSelectsAll) {
   testx11::typeText("9");
   deliver();
   EXPECT_EQ(text(), "9");
+
+  // Between characters: the drag ends at the boundary nearest the pointer, and a click with
+  // Shift extends from the caret to where it lands. The text starts one pixel in.
+  openField("1111");
+  const int digit = raster::measureText(FontRequest{}, "1");
+  ASSERT_GT(digit, 2);
+  testx11::movePointer(inField(1));
+  testx11::button(1, true);
+  testx11::movePointer(inField(1 + 2 * digit + 1));
+  testx11::button(1, false);
+  testx11::typeText("5");
+  deliver();
+  EXPECT_EQ(text(), "511");
+  testx11::key(testx11::KeyShift, true);
+  click(inField(1 + 3 * digit - 1));
+  testx11::key(testx11::KeyShift, false);
+  testx11::typeText("0");
+  deliver();
+  EXPECT_EQ(text(), "50");
 }
 
 TEST_F(X11Field, CopyAndCutOfferTheTextToOtherClientsAndAnotherFieldPastesIt) {

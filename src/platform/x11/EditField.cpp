@@ -87,13 +87,15 @@ int textOrigin(const OpaqueWindow* f) {
   return x;
 }
 
-// The place between characters nearest to x (field pixels).
+// The place between characters nearest to x (field pixels). Text is laid out character by
+// character in whole pixels, so the widths add up one at a time.
 std::size_t positionAt(const OpaqueWindow* f, int x) {
   const std::string& text = f->edit.text();
   const int origin = textOrigin(f);
   int before = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const int after = raster::measureText(f->font, text.substr(0, i + 1).c_str());
+    const char one[2] = {text[i], '\0'};
+    const int after = before + raster::measureText(f->font, one);
     if (x - origin < (before + after + 1) / 2) return i;
     before = after;
   }
