@@ -241,6 +241,20 @@ void Connection::sendMessage(xcb_window_t window, xcb_atom_t type,
   xcb_flush(xcb);
 }
 
+void Connection::answerSelection(const xcb_selection_request_event_t& request,
+                                 xcb_atom_t property) {
+  xcb_selection_notify_event_t notify{};
+  notify.response_type = XCB_SELECTION_NOTIFY;
+  notify.time = request.time;
+  notify.requestor = request.requestor;
+  notify.selection = request.selection;
+  notify.target = request.target;
+  notify.property = property;
+  xcb_send_event(xcb, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&notify));
+  xcb_flush(xcb);
+}
+
 xcb_generic_event_t* waitEvent(Connection& connection, int milliseconds) {
   if (!connection.alive()) return nullptr;
   if (xcb_generic_event_t* event = connection.nextEvent()) return event;

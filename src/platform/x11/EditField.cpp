@@ -127,13 +127,7 @@ bool copyToClipboard(x11::Connection& c, OpaqueWindow* field, const std::string&
 }
 
 void answerRequest(x11::Connection& c, const xcb_selection_request_event_t* request) {
-  xcb_selection_notify_event_t notify{};
-  notify.response_type = XCB_SELECTION_NOTIFY;
-  notify.time = request->time;
-  notify.requestor = request->requestor;
-  notify.selection = request->selection;
-  notify.target = request->target;
-  notify.property = XCB_NONE;  // refused, unless answered below
+  xcb_atom_t answer = XCB_NONE;  // refused, unless answered below
   // A requestor of the oldest kind names no property: the target's name is used.
   const xcb_atom_t property = request->property != XCB_NONE ? request->property : request->target;
   const x11::Connection::Clipboard& clipboard = c.clipboard;
@@ -146,7 +140,7 @@ void answerRequest(x11::Connection& c, const xcb_selection_request_event_t* requ
       const xcb_atom_t offered[] = {a.targets, a.utf8String, XCB_ATOM_STRING};
       xcb_change_property(c.xcb, XCB_PROP_MODE_REPLACE, request->requestor, property,
                           XCB_ATOM_ATOM, 32, 3, offered);
-      notify.property = property;
+      answer = property;
     } else if (request->target == a.utf8String || request->target == XCB_ATOM_STRING) {
       const std::string data = request->target == a.utf8String ? utf8FromLatin1(clipboard.text)
                                                                 : clipboard.text;
@@ -156,14 +150,12 @@ void answerRequest(x11::Connection& c, const xcb_selection_request_event_t* requ
         xcb_change_property(c.xcb, XCB_PROP_MODE_REPLACE, request->requestor, property,
                             request->target, 8, static_cast<std::uint32_t>(data.size()),
                             data.data());
-        notify.property = property;
+        answer = property;
       }
     }
   }
   // A requestor gone meanwhile costs an error event on this connection, dropped there.
-  xcb_send_event(c.xcb, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                 reinterpret_cast<const char*>(&notify));
-  xcb_flush(c.xcb);
+  c.answerSelection(*request, answer);
 }
 
 // Waits for the owner's answer to the request for selection as target, until the deadline.

@@ -299,13 +299,7 @@ void SelectionOwner::serve() {
     if ((event->response_type & 0x7F) == XCB_SELECTION_REQUEST && answer_ != Answer::Silent) {
       auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
       ++requests_;
-      xcb_selection_notify_event_t notify{};
-      notify.response_type = XCB_SELECTION_NOTIFY;
-      notify.time = request->time;
-      notify.requestor = request->requestor;
-      notify.selection = request->selection;
-      notify.target = request->target;
-      notify.property = request->property;
+      xcb_atom_t answered = request->property;
       xcb_connection_t* x = own->xcb;
       const auto length = static_cast<std::uint32_t>(data_.size());
       if (answer_ == Answer::Utf8 && request->target == utf8) {
@@ -327,11 +321,9 @@ void SelectionOwner::serve() {
         xcb_change_property(x, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
                             utf8, 32, 4, units);
       } else {
-        notify.property = XCB_NONE;
+        answered = XCB_NONE;
       }
-      xcb_send_event(x, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                     reinterpret_cast<const char*>(&notify));
-      xcb_flush(x);
+      own->answerSelection(*request, answered);
     }
     std::free(event);
   }
@@ -453,20 +445,13 @@ void DragSource::serve() {
     if (type == XCB_SELECTION_REQUEST) {
       auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
       ++dataRequests;
-      xcb_selection_notify_event_t notify{};
-      notify.response_type = XCB_SELECTION_NOTIFY;
-      notify.time = request->time;
-      notify.requestor = request->requestor;
-      notify.selection = request->selection;
-      notify.target = request->target;
-      notify.property = XCB_NONE;
+      xcb_atom_t answered = XCB_NONE;
       if (request->target == type_) {
         xcb_change_property(c(), XCB_PROP_MODE_REPLACE, request->requestor, request->property,
                             type_, 8, static_cast<std::uint32_t>(data_.size()), data_.data());
-        notify.property = request->property;
+        answered = request->property;
       }
-      xcb_send_event(c(), 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                     reinterpret_cast<const char*>(&notify));
+      test->answerSelection(*request, answered);
       sync();
     } else if (type == XCB_CLIENT_MESSAGE) {
       auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);

@@ -121,6 +121,9 @@ struct Connection {
   void sync();
   // Sends a client message of 32-bit data to a window (of any client) and flushes.
   void sendMessage(xcb_window_t window, xcb_atom_t type, const std::uint32_t (&data)[5]);
+  // Tells the client that asked for a selection that its data is in property (XCB_NONE:
+  // refused), and flushes.
+  void answerSelection(const xcb_selection_request_event_t& request, xcb_atom_t property);
 };
 
 // Shared memory of an image the server reads from.
