@@ -1,6 +1,7 @@
 // The X11 editor driven by real input (XTest) as a user would: a knob dragged, a switch tapped,
-// a menu choice by mouse and by keyboard, a typed value, the Shift link between the bands, and
-// files and text dropped by XDND; each seen through the parameters and the host's callbacks.
+// a menu choice by mouse and by keyboard, a typed value, a value copied from one readout and
+// pasted into another, the Shift link between the bands, and files and text dropped by XDND;
+// each seen through the parameters and the host's callbacks.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -150,6 +151,33 @@ TEST_F(X11Input, AValueTypedIntoAReadout) {
   EXPECT_NE(std::string(display).find("-2"), std::string::npos) << display;  // whole dB
   // The field is gone and the editor's window is whole again.
   EXPECT_EQ(testx11::childWindows(editorWindow()).size(), 0u);
+}
+
+TEST_F(X11Input, AValueCopiedFromOneReadoutIsPastedIntoAnother) {
+  set(GainHF, 0.75f);
+  set(GainHMF, 0.5f);
+  settle();
+  // The field opens with its text selected: copied whole, and the field left unchanged.
+  click(centreOf(controlOf(Role::GainReadout, 0)));  // HF
+  testx11::chord('c', true);
+  testx11::key(testx11::KeyReturn, true);
+  testx11::key(testx11::KeyReturn, false);
+  settle();
+  EXPECT_TRUE(callsOf(audioMasterAutomate).empty());
+  click(centreOf(controlOf(Role::GainReadout, 1)));  // HMF
+  testx11::chord('v', true);
+  testx11::key(testx11::KeyReturn, true);
+  testx11::key(testx11::KeyReturn, false);
+  settle();
+  // The same value as the readout shows it (what was typed is read back to its steps).
+  char copied[64] = "";
+  char pasted[64] = "";
+  dispatch(effGetParamDisplay, 0, copied, GainHF);
+  dispatch(effGetParamDisplay, 0, pasted, GainHMF);
+  EXPECT_STREQ(pasted, copied);
+  EXPECT_NE(get(GainHMF), 0.5f);
+  ASSERT_FALSE(callsOf(audioMasterAutomate).empty());
+  EXPECT_EQ(callsOf(audioMasterAutomate).back(), GainHMF);
 }
 
 TEST_F(X11Input, WithShiftHeldTheOtherBandsFollowByTheSameAmount) {

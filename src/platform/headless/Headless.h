@@ -66,8 +66,8 @@ int dropTargetCount();
 // The live child windows of a window (the frame's window inside a host, edit fields inside a
 // frame's window).
 std::vector<WindowRef> childWindows(WindowRef parent);
-// Text typed into an edit field (replaces its text), and the owner's notification as when
-// Return is pressed.
+// Text typed into an edit field (replaces its text: its printable characters, up to the field's
+// limit), and the owner's notification as when Return is pressed.
 void typeIntoEditField(WindowRef field, const std::string& text);
 void pressReturnInEditField(WindowRef field);
 // The id a popup menu returns on its next trackPopupMenu (-1: nothing chosen), and the texts

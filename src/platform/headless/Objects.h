@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/EditText.h"
 #include "platform/Platform.h"
 #include "platform/raster/Raster.h"
 
@@ -18,9 +19,9 @@ struct OpaqueWindow {
   bool child = false;         // a frame window (counts as a use of the window class)
   bool paintPending = false;  // a new or invalidated window waits for its paint message
   bool destroyed = false;
-  // Edit fields
+  // Edit fields: the text and its selection, as the X11 backend keeps them
   bool editField = false;
-  std::string text;
+  EditText edit;
   EditFieldHandler* editHandler = nullptr;
   DropHandler* dropHandler = nullptr;
 };

@@ -259,7 +259,7 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
   field->screen = Bounds{parent->screen.left + bounds.left, parent->screen.top + bounds.top,
                          parent->screen.left + bounds.right, parent->screen.top + bounds.bottom};
   field->editField = true;
-  field->text = text != nullptr ? text : "";
+  field->edit.setText(text != nullptr ? text : "");
   field->editHandler = handler;
   world().windows.push_back(field);
   return field;
@@ -267,7 +267,7 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
 
 int editFieldText(WindowRef field, char* text, int capacity) {
   if (field == nullptr) return 0;
-  return copyFieldText(field->text.data(), field->text.size(), text, capacity);
+  return copyFieldText(field->edit.text().data(), field->edit.text().size(), text, capacity);
 }
 
 void destroyEditField(WindowRef field) {
@@ -374,7 +374,10 @@ std::vector<WindowRef> childWindows(WindowRef parent) {
 }
 
 void typeIntoEditField(WindowRef field, const std::string& text) {
-  if (field != nullptr && field->editField) field->text = text;
+  // As the scripted user on Windows types: all selected, then the characters one by one.
+  if (field == nullptr || !field->editField) return;
+  field->edit.selectAll();
+  field->edit.insert(text);
 }
 
 void pressReturnInEditField(WindowRef field) {

@@ -99,7 +99,7 @@ Connection* Connection::open() {
     return nullptr;
   }
   connection->xcb = c;
-  // Every name asked at once, the answers collected after: one round trip, not seventeen.
+  // Every name asked at once, the answers collected after: one round trip, not one per name.
   Atoms& a = connection->atoms;
   const struct {
     xcb_atom_t* atom;
@@ -112,7 +112,8 @@ Connection* Connection::open() {
                {&a.xdndActionMove, "XdndActionMove"}, {&a.uriList, "text/uri-list"},
                {&a.textPlainUtf8, "text/plain;charset=utf-8"}, {&a.textPlain, "text/plain"},
                {&a.utf8String, "UTF8_STRING"},      {&a.incr, "INCR"},
-               {&a.dropProperty, "KESTRANE_DROP"}};
+               {&a.dropProperty, "KESTRANE_DROP"}, {&a.clipboard, "CLIPBOARD"},
+               {&a.targets, "TARGETS"},             {&a.pasteProperty, "KESTRANE_PASTE"}};
   xcb_intern_atom_cookie_t cookies[sizeof names / sizeof names[0]];
   for (std::size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
     cookies[i] = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i].name)),
@@ -142,7 +143,17 @@ Connection* Connection::open() {
 }
 
 Connection::~Connection() {
+  for (xcb_generic_event_t* event : deferred) std::free(event);
   if (xcb != nullptr) xcb_disconnect(xcb);
+}
+
+xcb_generic_event_t* Connection::nextEvent() {
+  if (!deferred.empty()) {
+    xcb_generic_event_t* event = deferred.front();
+    deferred.pop_front();
+    return event;
+  }
+  return alive() ? xcb_poll_for_event(xcb) : nullptr;
 }
 
 bool Connection::alive() {
@@ -230,9 +241,23 @@ void Connection::sendMessage(xcb_window_t window, xcb_atom_t type,
   xcb_flush(xcb);
 }
 
+void Connection::answerSelection(const xcb_selection_request_event_t& request,
+                                 xcb_atom_t property) {
+  xcb_selection_notify_event_t notify{};
+  notify.response_type = XCB_SELECTION_NOTIFY;
+  notify.time = request.time;
+  notify.requestor = request.requestor;
+  notify.selection = request.selection;
+  notify.target = request.target;
+  notify.property = property;
+  xcb_send_event(xcb, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&notify));
+  xcb_flush(xcb);
+}
+
 xcb_generic_event_t* waitEvent(Connection& connection, int milliseconds) {
   if (!connection.alive()) return nullptr;
-  if (xcb_generic_event_t* event = xcb_poll_for_event(connection.xcb)) return event;
+  if (xcb_generic_event_t* event = connection.nextEvent()) return event;
   pollfd fd{xcb_get_file_descriptor(connection.xcb), POLLIN, 0};
   if (::poll(&fd, 1, milliseconds) <= 0) return nullptr;
   return xcb_poll_for_event(connection.xcb);

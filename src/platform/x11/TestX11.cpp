@@ -231,6 +231,170 @@ void sync() {
   if (test != nullptr) test->sync();
 }
 
+void chord(std::uint32_t keysym, bool control, bool shift) {
+  if (control) key(KeyControl, true);
+  if (shift) key(KeyShift, true);
+  key(keysym, true);
+  key(keysym, false);
+  if (shift) key(KeyShift, false);
+  if (control) key(KeyControl, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selections
+
+namespace {
+
+xcb_atom_t atomOn(xcb_connection_t* connection, const char* name) {
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      connection,
+      xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+      nullptr);
+  const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_NONE;
+  std::free(reply);
+  return value;
+}
+
+xcb_window_t requestor = 0;
+
+}  // namespace
+
+SelectionOwner::SelectionOwner(const std::string& selection, Answer answer,
+                               const std::string& data)
+    : answer_(answer), data_(data) {
+  x11::Connection* own = x11::Connection::open();
+  if (own == nullptr) return;
+  connection_ = own;
+  const xcb_setup_t* setup = xcb_get_setup(own->xcb);
+  const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+  selection_ = atomOn(own->xcb, selection.c_str());
+  window_ = xcb_generate_id(own->xcb);
+  xcb_create_window(own->xcb, 0, window_, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_set_selection_owner(own->xcb, window_, selection_, XCB_CURRENT_TIME);
+  xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+      own->xcb, xcb_get_selection_owner(own->xcb, selection_), nullptr);
+  owns_ = owner != nullptr && owner->owner == window_;
+  std::free(owner);
+  thread_ = std::thread([this] { serve(); });
+}
+
+SelectionOwner::~SelectionOwner() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  auto* own = static_cast<x11::Connection*>(connection_);
+  if (own != nullptr) {
+    xcb_destroy_window(own->xcb, window_);
+    own->sync();
+    delete own;
+  }
+}
+
+void SelectionOwner::serve() {
+  auto* own = static_cast<x11::Connection*>(connection_);
+  const xcb_atom_t utf8 = own->atoms.utf8String;
+  while (!stop_) {
+    xcb_generic_event_t* event = x11::waitEvent(*own, 20);
+    if (event == nullptr) continue;
+    if ((event->response_type & 0x7F) == XCB_SELECTION_REQUEST && answer_ != Answer::Silent) {
+      auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+      ++requests_;
+      xcb_atom_t answered = request->property;
+      xcb_connection_t* x = own->xcb;
+      const auto length = static_cast<std::uint32_t>(data_.size());
+      if (answer_ == Answer::Utf8 && request->target == utf8) {
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                            utf8, 8, length, data_.data());
+      } else if (answer_ == Answer::StringOnly && request->target == XCB_ATOM_STRING) {
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                            XCB_ATOM_STRING, 8, length, data_.data());
+      } else if (answer_ == Answer::Incremental) {
+        const std::uint32_t size = length;
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                            own->atoms.incr, 32, 1, &size);
+      } else if (answer_ == Answer::Huge) {
+        const std::string huge(1u << 20, '7');
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                            utf8, 8, static_cast<std::uint32_t>(huge.size()), huge.data());
+      } else if (answer_ == Answer::WrongFormat) {
+        const std::uint32_t units[4] = {0x41414141u, 0, 0xFFFFFFFFu, 10};
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                            utf8, 32, 4, units);
+      } else {
+        answered = XCB_NONE;
+      }
+      own->answerSelection(*request, answered);
+    }
+    std::free(event);
+  }
+}
+
+std::uint32_t clipboardOwner() {
+  if (test == nullptr) return 0;
+  xcb_get_selection_owner_reply_t* owner =
+      xcb_get_selection_owner_reply(c(), xcb_get_selection_owner(c(), atom("CLIPBOARD")), nullptr);
+  const std::uint32_t id = owner != nullptr ? owner->owner : 0;
+  std::free(owner);
+  return id;
+}
+
+void clearClipboard() {
+  if (test == nullptr) return;
+  xcb_set_selection_owner(c(), XCB_NONE, atom("CLIPBOARD"), XCB_CURRENT_TIME);
+  sync();
+}
+
+void requestClipboard(const std::string& target) {
+  if (test == nullptr) return;
+  if (requestor == 0 || !windowExists(requestor)) {
+    requestor = xcb_generate_id(c());
+    xcb_create_window(c(), 0, requestor, test->screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+  }
+  xcb_convert_selection(c(), requestor, atom("CLIPBOARD"), atom(target.c_str()),
+                        atom("KESTRANE_TEST_PASTE"), XCB_CURRENT_TIME);
+  sync();
+}
+
+bool clipboardAnswer(std::string& type, std::string& data) {
+  if (test == nullptr) return false;
+  bool answered = false;
+  while (xcb_generic_event_t* event = xcb_poll_for_event(c())) {
+    if ((event->response_type & 0x7F) == XCB_SELECTION_NOTIFY) {
+      auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event);
+      answered = notify->requestor == requestor;
+      type.clear();
+      data.clear();
+      if (answered && notify->property != XCB_NONE) {
+        xcb_get_property_reply_t* value = xcb_get_property_reply(
+            c(),
+            xcb_get_property(c(), 1, requestor, notify->property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                             1u << 20),
+            nullptr);
+        if (value != nullptr) {
+          type = atomName(value->type);
+          data.assign(static_cast<const char*>(xcb_get_property_value(value)),
+                      static_cast<std::size_t>(xcb_get_property_value_length(value)));
+        }
+        std::free(value);
+      }
+    }
+    std::free(event);
+    if (answered) break;
+  }
+  return answered;
+}
+
+std::vector<std::string> atomNames(const std::string& data) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i + 4 <= data.size(); i += 4) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, data.data() + i, 4);
+    names.push_back(atomName(value));
+  }
+  return names;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Drag source
 
@@ -281,20 +445,13 @@ void DragSource::serve() {
     if (type == XCB_SELECTION_REQUEST) {
       auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
       ++dataRequests;
-      xcb_selection_notify_event_t notify{};
-      notify.response_type = XCB_SELECTION_NOTIFY;
-      notify.time = request->time;
-      notify.requestor = request->requestor;
-      notify.selection = request->selection;
-      notify.target = request->target;
-      notify.property = XCB_NONE;
+      xcb_atom_t answered = XCB_NONE;
       if (request->target == type_) {
         xcb_change_property(c(), XCB_PROP_MODE_REPLACE, request->requestor, request->property,
                             type_, 8, static_cast<std::uint32_t>(data_.size()), data_.data());
-        notify.property = request->property;
+        answered = request->property;
       }
-      xcb_send_event(c(), 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                     reinterpret_cast<const char*>(&notify));
+      test->answerSelection(*request, answered);
       sync();
     } else if (type == XCB_CLIENT_MESSAGE) {
       auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);

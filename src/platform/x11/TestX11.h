@@ -8,8 +8,10 @@
 // host gives the editor its idle, so a test alternates: act here, sync(), then idle the editor.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -56,8 +58,60 @@ enum Keysym : std::uint32_t {
   KeyControl = 0xFFE3,
   KeyBackSpace = 0xFF08,
   KeyHome = 0xFF50,
+  KeyEnd = 0xFF57,
+  KeyLeft = 0xFF51,
   KeyRight = 0xFF53,
+  KeyDelete = 0xFFFF,
+  KeyInsert = 0xFF63,
 };
+
+// A key pressed and released with Control (and Shift) held, as for a shortcut.
+void chord(std::uint32_t keysym, bool control, bool shift = false);
+
+// A client of the test's own owning a selection ("CLIPBOARD" or "PRIMARY") on a connection and
+// a thread of its own: the editor waits for an owner's answer on the test's thread, so the
+// owner must answer from elsewhere. It answers each request as told, well or badly.
+class SelectionOwner {
+ public:
+  enum class Answer {
+    Utf8,         // UTF8_STRING with the data; STRING refused
+    StringOnly,   // STRING with the data; UTF8_STRING refused
+    Incremental,  // INCR: the data would come in pieces
+    Huge,         // UTF8_STRING of 1 MiB of digits, whatever the data
+    WrongFormat,  // "UTF8_STRING" of 32-bit units
+    Silent,       // never answers
+  };
+  SelectionOwner(const std::string& selection, Answer answer, const std::string& data);
+  ~SelectionOwner();
+  SelectionOwner(const SelectionOwner&) = delete;
+  SelectionOwner& operator=(const SelectionOwner&) = delete;
+  // Whether the server made it the owner.
+  bool owns() const { return owns_; }
+  int requests() const { return requests_; }
+
+ private:
+  void serve();
+  void* connection_ = nullptr;  // its own x11::Connection
+  std::uint32_t window_ = 0;
+  std::uint32_t selection_ = 0;
+  Answer answer_;
+  std::string data_;
+  bool owns_ = false;
+  std::atomic<int> requests_{0};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// The current owner of CLIPBOARD, or 0; and making it no one.
+std::uint32_t clipboardOwner();
+void clearClipboard();
+// Asks the owner of CLIPBOARD for its data as target (e.g. "TARGETS", "UTF8_STRING") into a
+// window of the test's; clipboardAnswer collects the answer once the owner has given it: the
+// property's type and bytes (type empty when refused). False while none has come.
+void requestClipboard(const std::string& target);
+bool clipboardAnswer(std::string& type, std::string& data);
+// The names of the atoms in a TARGETS answer's bytes.
+std::vector<std::string> atomNames(const std::string& data);
 
 // A drag source of the test's own: a window that owns the XDND selection with data of one type
 // ("text/uri-list", "UTF8_STRING", ...) and sends the protocol's messages to a target.

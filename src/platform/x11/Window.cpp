@@ -193,7 +193,12 @@ void deliver(Connection& connection, xcb_generic_event_t* event) {
     case XCB_FOCUS_IN:
     case XCB_FOCUS_OUT:
     case XCB_BUTTON_RELEASE:
+    case XCB_MOTION_NOTIFY:
       if (!nested || type == XCB_FOCUS_OUT) editFieldEvent(connection, event);
+      return;
+    case XCB_SELECTION_REQUEST:
+    case XCB_SELECTION_CLEAR:
+      clipboardEvent(connection, event);
       return;
     case XCB_DESTROY_NOTIFY: {
       auto* destroy = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
@@ -343,7 +348,7 @@ bool processWindowEvents(WindowRef window) {
   x11::deliveringWindow() = window;
   for (int handled = 0; handled < x11::kEventBatch && !window->released; ++handled) {
     if (!connection.alive()) break;
-    xcb_generic_event_t* event = xcb_poll_for_event(connection.xcb);
+    xcb_generic_event_t* event = connection.nextEvent();
     if (event == nullptr) break;
     x11::deliver(connection, event);
     std::free(event);

@@ -14,9 +14,11 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "platform/EditText.h"
 #include "platform/Platform.h"
 #include "platform/raster/Raster.h"
 
@@ -43,6 +45,9 @@ struct Atoms {
   xcb_atom_t utf8String = XCB_NONE;
   xcb_atom_t incr = XCB_NONE;
   xcb_atom_t dropProperty = XCB_NONE;  // where a dropped selection is delivered to us
+  xcb_atom_t clipboard = XCB_NONE;     // CLIPBOARD
+  xcb_atom_t targets = XCB_NONE;       // TARGETS: the types a selection owner offers
+  xcb_atom_t pasteProperty = XCB_NONE;  // where a pasted selection is delivered to us
 };
 
 // How the screen stores a pixel: the root visual's channel masks, bits per pixel and byte order.
@@ -88,11 +93,23 @@ struct Connection {
   // Windows let go while an event for them was being handled, freed once delivery is over.
   std::vector<OpaqueWindow*> released;
   bool lost = false;  // the server closed the connection
+  // The text an edit field copied to CLIPBOARD, offered by the frame window that owns the
+  // selection since the server time given, until another client takes it (SelectionClear).
+  struct Clipboard {
+    std::string text;  // the field's characters
+    xcb_window_t owner = 0;
+    xcb_timestamp_t since = 0;
+  } clipboard;
+  // Events read ahead while a paste waited for its answer, delivered before any newer ones.
+  std::deque<xcb_generic_event_t*> deferred;
 
   // Opens a connection to the display named by $DISPLAY; null when there is none.
   static Connection* open();
   ~Connection();
   bool alive();
+  // The next event to deliver (one read ahead first), or null when none is waiting; the caller
+  // frees it.
+  xcb_generic_event_t* nextEvent();
   // Chooses the screen of root and reads its visual; false when its pixels are of no kind
   // this backend can write.
   bool useScreenOf(xcb_window_t root);
@@ -104,6 +121,9 @@ struct Connection {
   void sync();
   // Sends a client message of 32-bit data to a window (of any client) and flushes.
   void sendMessage(xcb_window_t window, xcb_atom_t type, const std::uint32_t (&data)[5]);
+  // Tells the client that asked for a selection that its data is in property (XCB_NONE:
+  // refused), and flushes.
+  void answerSelection(const xcb_selection_request_event_t& request, xcb_atom_t property);
 };
 
 // Shared memory of an image the server reads from.
@@ -138,11 +158,12 @@ struct OpaqueWindow {
   bool painted = false;    // drawn whole once (before that, an exposure paints it)
   bool destroyed = false;  // the server destroyed it (its parent went first) or the link broke
   bool released = false;   // its owner let it go; freed once event delivery is over
-  // Edit fields
-  std::string text;
-  std::size_t selectionStart = 0;
-  std::size_t selectionEnd = 0;
-  std::size_t caret = 0;
+  // Edit fields: the text and its selection, and the mouse in the field (a drag selecting
+  // from where the button went down; the last press, for a double click).
+  EditText edit;
+  bool selecting = false;
+  xcb_timestamp_t lastPressTime = 0;
+  Position lastPress;
   EditAlignment alignment = EditAlignment::Left;
   FontRequest font;
   std::string fontFace;
@@ -194,6 +215,9 @@ Position screenOrigin(OpaqueWindow* window);
 void deliver(Connection& connection, xcb_generic_event_t* event);
 bool editFieldEvent(Connection& connection, xcb_generic_event_t* event);
 bool dropEvent(Connection& connection, xcb_generic_event_t* event);
+// A request for the selection the connection owns (answered from the copied text) or the news
+// that it lost it (EditField.cpp).
+bool clipboardEvent(Connection& connection, xcb_generic_event_t* event);
 // Draws an edit field into its picture and shows it.
 void drawEditField(OpaqueWindow* field);
 // Destroys a window's server side and frees it now or, while events are delivered, later.
