@@ -45,7 +45,7 @@ function(kestrane_embedded_fonts out dir)
   foreach(name IN LISTS names)
     set(path "${dir}/${name}")
     if(NOT EXISTS "${path}")
-      message(FATAL_ERROR "The text of the editor needs ${path} (Debian: fonts-liberation; "
+      message(FATAL_ERROR "The text of the editor needs ${path} (Debian: fonts-liberation2; "
                           "scripts/install-deps.sh installs it), or set KESTRANE_FONT_DIR")
     endif()
     list(APPEND files "${path}")

@@ -16,7 +16,7 @@ apt=(apt-get -o DPkg::Lock::Timeout=600)
 native_pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation
+  libeigen3-dev libcairo2-dev libfreetype-dev libpng-dev fonts-liberation fonts-liberation2
   libsndfile1-dev sox groff-base bsdextrautils pandoc chromium zip
   lv2-dev lilv-utils sordi
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
@@ -24,7 +24,7 @@ native_pkgs=(
 )
 
 stamp=/var/lib/kestrane-deps.stamp
-want="v3 ${native_pkgs[*]}"
+want="v4 ${native_pkgs[*]}"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
   echo "install-deps: already installed"
   exit 0

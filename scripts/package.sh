@@ -5,7 +5,7 @@
 #   dist/Kestrane-<version>-linux-x86_64.tar.gz Kestrane.so with its X11 editor (build/x11), the
 #                                               Kestrane.lv2 bundle, the kestrane tool with its
 #                                               manual page (build/native-release), the licence of
-#                                               the font bound into them
+#                                               the font bound into them (OFL 1.1)
 # each with the manual (kestrane-manual.html) and INSTALL.txt.
 #
 #   scripts/package.sh            build what is missing, then pack all three
@@ -116,9 +116,50 @@ windows_packages() {
 # command builds it a second time there, to compare the archives of the two builds).
 x11_build=${KESTRANE_X11_BUILD:-build/x11}
 
-# The licence of the font bound into the Linux binaries, as Debian ships it with the font files.
-font_licence=/usr/share/doc/fonts-liberation/copyright
-font_licence_gpl=/usr/share/common-licenses/GPL-2
+# The font bound into the Linux binaries is Liberation Sans 2.x under the SIL Open Font License
+# 1.1, which lets it be bound into a program that is sold, provided each copy carries the font's
+# copyright notice and the licence. Debian's copyright file for the font holds both, whole, in
+# its stanza for the font files (the other stanza covers Debian's packaging, none of which ships).
+font_copyright=/usr/share/doc/fonts-liberation2/copyright
+
+# font_licence: the font's copyright notice and the full text of its licence, as plain text, from
+# the font files' stanza of Debian's copyright file. Fails when the stanza is not the OFL 1.1 or
+# the text is not whole.
+font_licence() {
+  local text
+  [ -f "$font_copyright" ] || {
+    say "no $font_copyright (Debian: fonts-liberation2; scripts/install-deps.sh installs it)"
+    return 1
+  }
+  # The stanza "Files: *" up to the next "Files:"; its continuation lines lose their leading space
+  # and "." stands for an empty line (Debian's copyright format). Debian's copy lost the dashes
+  # around "in part or in whole" (they read "?"): they are put back as the licence writes them.
+  text=$(awk '
+    /^Files:/ { font = ($2 == "*"); next }
+    !font { next }
+    /^Copyright:/ { print "Copyright:"; next }
+    /^License:/ { print ""; next }
+    /^ \.$/ { print ""; next }
+    /^ / { print substr($0, 2); next }
+  ' "$font_copyright" | sed 's/substituting ? in part or in whole ?/substituting -- in part or in whole --/')
+  local needed
+  for needed in "SIL OPEN FONT LICENSE Version 1.1" "Reserved Font Name Liberation" \
+                "PERMISSION & CONDITIONS" "TERMINATION" "DISCLAIMER" "DEALINGS IN THE FONT SOFTWARE."; do
+    grep -qF "$needed" <<< "$text" || {
+      say "$font_copyright: the font's stanza has no \"$needed\": not the whole OFL 1.1"
+      return 1
+    }
+  done
+  grep -q '?' <<< "$text" && { say "$font_copyright: unexpected '?' in the licence text"; return 1; }
+  cat << EOF_HEAD
+Liberation Sans (regular, bold, italic, bold italic), version 2, is bound into Kestrane.so,
+Kestrane.lv2/Kestrane_ui.so and kestrane to draw the editor's text. It is used under the SIL Open
+Font License 1.1, whose text follows with the font's copyright notice. The font comes from
+https://github.com/liberationfonts (Debian package fonts-liberation2).
+
+EOF_HEAD
+  printf '%s\n' "$text"
+}
 
 # no_build_paths <file>: fails when a built file names the tree it was built in.
 no_build_paths() {
@@ -153,7 +194,8 @@ or /usr/lib/vst; KESTRANE_PLUGIN names another (KESTRANE_PLUGIN=/path/to/Kestran
 
 They need the X11 client library with its shared-memory extension and FreeType (Debian:
 libxcb1 libxcb-shm0 libfreetype6); the tool also libsndfile1 and libpng16-16. The C++ runtime
-and the font (Liberation Sans; its licence is in licenses/) are inside.
+and the font (Liberation Sans, under the SIL Open Font License 1.1; its copyright notice and
+licence are in licenses/Liberation-fonts-OFL-1.1.txt) are inside.
 
 The manual, kestrane-manual.html, opens in any web browser.
 EOF_NOTE
@@ -186,8 +228,7 @@ linux_package() {
     "$dir/"
   cp "$manual" "$dir/kestrane-manual.html"
   linux_note > "$dir/INSTALL.txt"
-  cp "$font_licence" "$dir/licenses/Liberation-fonts.txt"
-  cp "$font_licence_gpl" "$dir/licenses/GPL-2.txt"
+  font_licence > "$dir/licenses/Liberation-fonts-OFL-1.1.txt"
   local file
   for file in "$dir/Kestrane.so" "$dir"/Kestrane.lv2/*.so "$dir/kestrane"; do
     no_build_paths "$file"

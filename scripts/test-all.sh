@@ -244,6 +244,9 @@ package_stage() {
   local win64_dll=$unpacked/Kestrane-$version-windows-x64/Kestrane.dll
 
   check tool-version grep -qx "kestrane $version" <("$lin/kestrane" --version)
+  # The font bound into the binaries may ship only with its copyright notice and its licence.
+  check font-licence grep -qF "SIL OPEN FONT LICENSE Version 1.1" \
+    "$lin/licenses/Liberation-fonts-OFL-1.1.txt"
   # The tool finds the plug-in beside itself, with no home folder to look in.
   check tool-finds-plugin env -u KESTRANE_PLUGIN HOME=/nonexistent "$lin/kestrane" info
   check lv2ls lv2_listed "$lin"

@@ -1,5 +1,5 @@
 // Text of the software rasteriser: FreeType renders the metric-compatible sans-serif substitute
-// (Liberation Sans, bound into the program) at the requested character height, laid out as the system's single-line,
+// (Liberation Sans 2.x, bound into the program) at the requested character height, laid out as the system's single-line,
 // vertically centred text: the cell is ascent + descent high, advances are whole pixels, the
 // glyphs are blended in the text colour and the whole is clipped to the given box.
 #include <ft2build.h>
