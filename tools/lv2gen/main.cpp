@@ -5,7 +5,6 @@
 //                              with --ui the manifest also declares the X11 UI (Kestrane_ui.so)
 //
 // The output depends on nothing but the tables: the same build writes the same bytes.
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +12,6 @@
 
 #include "engine/CrossoverKernels.h"
 #include "engine/ParameterMapping.h"
-#include "core/EffectCore.h"
 #include "core/ParameterSteps.h"
 #include "lv2/Lv2Ports.h"
 #include "params/Identity.h"
@@ -175,7 +173,7 @@ int32_t largestLatency() {
   return 3 * longest + kMaxLookaheadSamples;
 }
 
-bool writePlugin(FILE* f) {
+void writePlugin(FILE* f) {
   std::fprintf(f, "%s\n%s\n", kHeader, kPrefixes);
   std::fprintf(f, "<%s>\n    a lv2:Plugin , lv2:CompressorPlugin ;\n", kPluginUri);
   std::fprintf(f, "    doap:name \"%s\" ;\n", kEffectName);
@@ -216,7 +214,6 @@ bool writePlugin(FILE* f) {
     }
   }
   std::fprintf(f, " .\n");
-  return true;
 }
 
 // The X11 UI: it needs the host's window (ui:parent) and its idle calls (ui:idleInterface),
@@ -287,7 +284,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[argc - 1];
   const bool ok = writeFile(dir + "/manifest.ttl", writeManifest) &&
-                  writeFile(dir + "/Kestrane.ttl", [](FILE* f) { writePlugin(f); }) &&
+                  writeFile(dir + "/Kestrane.ttl", writePlugin) &&
                   writeFile(dir + "/presets.ttl", writePresets);
   return ok ? 0 : 1;
 }
