@@ -31,7 +31,8 @@ if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
 fi
 
 # i386 packages and bookworm-backports are needed to run the shipped 32-bit DLL (wine32 under qemu-i386).
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+# grep reads to the end (no -q): under pipefail an early exit could fail dpkg with SIGPIPE.
+if ! dpkg --print-foreign-architectures | grep -x i386 > /dev/null; then
   dpkg --add-architecture i386
 fi
 bp=/etc/apt/sources.list.d/kestrane-backports.list
