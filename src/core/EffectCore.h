@@ -14,7 +14,6 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/CrossoverKernels.h"
 #include "engine/Engine.h"
 #include "engine/MeterSlots.h"
 #include "params/ParamId.h"

@@ -7,25 +7,19 @@ namespace kestrane {
 
 namespace {
 
-// How a quantity is read (params/ParameterSteps.h holds the one reading): its last step, and
-// whether the step is the nearest one or the one at or below (a switch and the page are read by
-// their own rules and have two steps).
-struct ReadingRule {
-  int32_t last;
-  bool rounds;
-};
-
-ReadingRule readingRule(int32_t index) {
+// How a quantity is read (params/ParameterSteps.h holds the one reading). A switch and the page
+// are read by their own rules and have two steps.
+steps::Reading readingRule(int32_t index) {
   switch (ParameterTable[index].rule) {
-    case TextRule::Slope: return {steps::kLastSlope, true};
-    case TextRule::Frequency: return {steps::kLastFrequency, true};
-    case TextRule::CompThresh: return {steps::kCompThreshSteps, false};
-    case TextRule::Ratio: return {steps::kLastRatio, true};
-    case TextRule::Attack: return {steps::kLastAttack, true};
-    case TextRule::Release: return {steps::kLastRelease, true};
-    case TextRule::ExpThresh: return {steps::kExpThreshSteps, false};
-    case TextRule::Gain: return {steps::kGainSteps, true};
-    case TextRule::Lookahead: return {steps::kLookaheadSteps, false};
+    case TextRule::Slope: return steps::kSlopeReading;
+    case TextRule::Frequency: return steps::kFrequencyReading;
+    case TextRule::CompThresh: return steps::kCompThreshReading;
+    case TextRule::Ratio: return steps::kRatioReading;
+    case TextRule::Attack: return steps::kAttackReading;
+    case TextRule::Release: return steps::kReleaseReading;
+    case TextRule::ExpThresh: return steps::kExpThreshReading;
+    case TextRule::Gain: return steps::kGainReading;
+    case TextRule::Lookahead: return steps::kLookaheadReading;
     case TextRule::Switch:
     case TextRule::Page: break;
   }
@@ -45,8 +39,7 @@ int32_t engineStep(int32_t index, float v) noexcept {
     case TextRule::Page: return steps::page(v);
     default: break;
   }
-  const ReadingRule r = readingRule(index);
-  return r.rounds ? steps::nearest(v, r.last) : steps::atOrBelow(v, r.last);
+  return steps::step(v, readingRule(index));
 }
 
 // Steps that round are named by their own value i / last; steps read at or below by the
@@ -54,10 +47,10 @@ int32_t engineStep(int32_t index, float v) noexcept {
 // neighbour. The ends are exactly 0 and 1 (the only values that select the expander page).
 float normalisedForStep(int32_t index, int32_t step) noexcept {
   if (!isParamIndex(index)) return 0.0f;
-  const ReadingRule r = readingRule(index);
+  const steps::Reading r = readingRule(index);
   if (step <= 0) return 0.0f;
   if (step >= r.last) return 1.0f;
-  const double centre = r.rounds ? step : step + 0.5;
+  const double centre = r.nearest ? step : step + 0.5;
   return static_cast<float>(centre / r.last);
 }
 

@@ -15,14 +15,25 @@ float meterValue(const LookupTables& tables, uint32_t reading) noexcept {
   return static_cast<float>(1.0 + 0.15 * level * (1.0 / 8388608.0));
 }
 
-int32_t outputDelaySamples(const EngineCoefficients& c) noexcept {
-  if (c.kernels.rateIndex < 0) return 0;
+namespace {
+
+// FIR1.delay + FIR2.delay + FIR3.delay of the kernels a selection names, in samples; 0 for a
+// selection of no kernels.
+int32_t crossoverDelaySamples(const KernelSelection& selection) noexcept {
+  if (selection.rateIndex < 0) return 0;
   const CrossoverKernelSet& kernels = crossoverKernels();
-  int32_t delay = c.lookaheadSamples;
+  int32_t delay = 0;
   for (int32_t k = 0; k < 3; ++k) {
-    delay += kernelDelay(kernels.records[static_cast<std::size_t>(c.kernels.recordIndex(k))]);
+    delay += kernelDelay(kernels.records[static_cast<std::size_t>(selection.recordIndex(k))]);
   }
   return delay;
+}
+
+}  // namespace
+
+int32_t outputDelaySamples(const EngineCoefficients& c) noexcept {
+  if (c.kernels.rateIndex < 0) return 0;
+  return crossoverDelaySamples(c.kernels) + c.lookaheadSamples;
 }
 
 Engine::Engine() noexcept : Engine(detectedSimdLevel()) {}
@@ -84,15 +95,7 @@ void Engine::attachMeters(MeterSlots* slots) noexcept {
 
 // --- Audio side ---------------------------------------------------------------------------------
 
-int32_t Engine::latencySamples() const noexcept {
-  if (loaded_.rateIndex < 0) return 0;
-  const CrossoverKernelSet& kernels = crossoverKernels();
-  int32_t delay = 0;
-  for (int32_t k = 0; k < 3; ++k) {
-    delay += kernelDelay(kernels.records[static_cast<std::size_t>(loaded_.recordIndex(k))]);
-  }
-  return delay;
-}
+int32_t Engine::latencySamples() const noexcept { return crossoverDelaySamples(loaded_); }
 
 void Engine::adoptNewestCoefficients() noexcept {
   if (!exchange_.adopt()) return;

@@ -45,25 +45,46 @@ inline int32_t atOrBelow(float v, int32_t last) {
   return clampedStep(static_cast<double>(v) * last, last);
 }
 
+// How one quantity is read: its last step, and whether v selects the nearest step (halves up)
+// or the one at or below.
+struct Reading {
+  int32_t last;
+  bool nearest;
+};
+inline constexpr Reading kSlopeReading{kLastSlope, true};
+inline constexpr Reading kFrequencyReading{kLastFrequency, true};
+inline constexpr Reading kGainReading{kGainSteps, true};
+inline constexpr Reading kRatioReading{kLastRatio, true};
+inline constexpr Reading kAttackReading{kLastAttack, true};
+inline constexpr Reading kReleaseReading{kLastRelease, true};
+inline constexpr Reading kCompThreshReading{kCompThreshSteps, false};
+inline constexpr Reading kExpThreshReading{kExpThreshSteps, false};
+inline constexpr Reading kLookaheadReading{kLookaheadSteps, false};
+
+// The step 0..r.last that v selects.
+inline int32_t step(float v, Reading r) {
+  return r.nearest ? nearest(v, r.last) : atOrBelow(v, r.last);
+}
+
 // Crossover slope 0..3 (6 dB per octave times step + 1).
-inline int32_t slope(float v) { return nearest(v, kLastSlope); }
+inline int32_t slope(float v) { return step(v, kSlopeReading); }
 // Split frequency step 0..10; split point k sits at CrossoverFreqSteps[step + k].
-inline int32_t frequency(float v) { return nearest(v, kLastFrequency); }
+inline int32_t frequency(float v) { return step(v, kFrequencyReading); }
 // Makeup gain step 0..501: 0 mutes, otherwise step - 251 tenths of a dB.
-inline int32_t gain(float v) { return nearest(v, kGainSteps); }
+inline int32_t gain(float v) { return step(v, kGainReading); }
 // Entry of RatioSteps, 0..36.
-inline int32_t ratio(float v) { return nearest(v, kLastRatio); }
+inline int32_t ratio(float v) { return step(v, kRatioReading); }
 // Entry of AttackSteps, 0..97.
-inline int32_t attack(float v) { return nearest(v, kLastAttack); }
+inline int32_t attack(float v) { return step(v, kAttackReading); }
 // Entry of ReleaseSteps, 0..62.
-inline int32_t release(float v) { return nearest(v, kLastRelease); }
+inline int32_t release(float v) { return step(v, kReleaseReading); }
 // Compressor threshold in whole dB, -40..0.
-inline int32_t compThreshDb(float v) { return atOrBelow(v, kCompThreshSteps) - kCompThreshSteps; }
+inline int32_t compThreshDb(float v) { return step(v, kCompThreshReading) - kCompThreshSteps; }
 // Expander threshold in whole dB, -51..0; -51 turns the expander off.
-inline int32_t expThreshDb(float v) { return atOrBelow(v, kExpThreshSteps) - kExpThreshSteps; }
+inline int32_t expThreshDb(float v) { return step(v, kExpThreshReading) - kExpThreshSteps; }
 inline constexpr int32_t kExpanderOffDb = -kExpThreshSteps;
 // Lookahead time in whole milliseconds, 0..100.
-inline int32_t lookaheadMs(float v) { return atOrBelow(v, kLookaheadSteps); }
+inline int32_t lookaheadMs(float v) { return step(v, kLookaheadReading); }
 // A band or lookahead switch is on for every value but exactly 0 (NaN and negatives included):
 // a host that writes a tiny or odd value never silently turns a band off.
 inline bool switchOn(float v) { return v != 0.0f; }

@@ -29,15 +29,6 @@ inline constexpr std::array<std::array<int32_t, KernelFrequencies>, KernelRateGr
       {144, 90, 56, 56, 56, 42, 24, 14, 10, 6, 4, 2, 1},     // 176400
       {144, 90, 56, 56, 56, 42, 24, 14, 10, 6, 4, 2, 2}}};   // 192000
 
-// The longest spacing of the set.
-inline constexpr int32_t LongestSpacing = [] {
-  int32_t longest = 0;
-  for (const auto& group : SpacingTable) {
-    for (int32_t spacing : group) longest = spacing > longest ? spacing : longest;
-  }
-  return longest;
-}();
-
 // True when a split frequency (Hz) lies at or above half the sample rate (Hz): the record is
 // then a plain delay (see designModel).
 constexpr bool splitAboveNyquist(double nominal, double sampleRate) noexcept {
