@@ -167,11 +167,6 @@ void CrossoverChange::begin(const KernelSelection& selection, int32_t sampleRate
   startNew(selection);
 }
 
-int32_t CrossoverChange::runningCrossoverDelay() const noexcept {
-  const Slot& s = slot_[heard_];
-  return s.delay + static_cast<int32_t>(s.lineDelay >> 16);
-}
-
 void CrossoverChange::runSlot(Slot& s, const std::array<const int32_t*, 2>& input, int32_t n,
                               bool referencePasses) noexcept {
   Scratch& w = scratch_;

@@ -70,10 +70,6 @@ class CrossoverChange {
   // Whether a change is running; while it is, each stretch goes through run().
   bool changing() const noexcept { return phase_ != Phase::Steady || pending_; }
 
-  // The FIR delay sum (without lookahead) the output runs with now, in whole samples: the heard
-  // crossover's, plus its band line's delay while that glides (rounded down).
-  int32_t runningCrossoverDelay() const noexcept;
-
   // One stretch of `frames` (at most BandPathStretch) Q23 input samples per channel through the
   // change: writes the four aligned band signals per channel (bands[b][ch], `frames` each) that
   // the band path then runs with alignment delays of 0. `referencePasses` runs the FIR

@@ -111,11 +111,6 @@ class Engine {
   // output delay, in samples, without the lookahead, once any change has ended. Audio thread,
   // or while no block runs. (The host's latency is preparedDelaySamples().)
   int32_t latencySamples() const noexcept;
-  // The crossover's share of the output delay now, in whole samples: during a change it moves
-  // from the old crossover's delay to the new one's. Audio thread, or while no block runs.
-  int32_t runningCrossoverDelay() const noexcept {
-    return crossovers_ ? crossovers_->runningCrossoverDelay() : 0;
-  }
   // Whether a crossover change is running. Audio thread, or while no block runs.
   bool crossoverChanging() const noexcept { return crossovers_ && crossovers_->changing(); }
   // A band's detector and smoother state. Audio thread, or while no block runs.

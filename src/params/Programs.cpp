@@ -4,8 +4,6 @@ namespace kestrane {
 
 namespace {
 
-constexpr int32_t kNumPresets = 8;
-
 constexpr const char* kPresetNames[kNumPresets] = {
     "Mastering", "Rock", "Dance", "Extreme", "Instrumental", "Vocal", "Drum Loop", "Radio Voice",
 };

@@ -11,6 +11,8 @@
 namespace kestrane {
 
 inline constexpr int32_t kNumPrograms = 16;
+// The named factory programs (presets), programs 0 .. kNumPresets - 1; the rest start empty.
+inline constexpr int32_t kNumPresets = 8;
 inline constexpr int32_t kProgramNameSize = 32;  // bytes, terminating zero included
 
 inline constexpr bool isProgramIndex(int32_t index) {

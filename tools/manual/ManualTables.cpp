@@ -73,7 +73,7 @@ std::string ratio(int32_t index, float value) {
 void printPrograms() {
   std::printf("| Program | Crossover (Hz, dB/oct) | LF | LMF | HMF | HF | Lookahead |\n"
               "|---|---|---|---|---|---|---|\n");
-  for (int32_t p = 0; p < 8; ++p) {
+  for (int32_t p = 0; p < kNumPresets; ++p) {
     const KestraneProgram& program = FactoryPrograms[static_cast<std::size_t>(p)];
     std::string crossover;
     for (int32_t k = 0; k < 3; ++k) {
