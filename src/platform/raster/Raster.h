@@ -87,6 +87,7 @@ struct OpaqueFont {
   std::string face;  // owned copy of request.face
 };
 
+// One per shape, answered by systemCursor (raster/Surfaces.cpp); each backend shows it itself.
 struct OpaqueCursor {
   CursorShape shape = CursorShape::Arrow;
 };

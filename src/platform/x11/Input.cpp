@@ -29,14 +29,6 @@ bool queryPointer(std::uint16_t& mask, Position& root) {
 // The cursor font's shapes, in CursorShape order.
 constexpr std::uint16_t kCursorGlyphs[] = {68, 150, 108, 116, 52, 12, 14};
 
-OpaqueCursor* cursorFor(CursorShape shape) {
-  static OpaqueCursor cursors[] = {{CursorShape::Arrow},  {CursorShape::Wait},
-                                   {CursorShape::SizeWE}, {CursorShape::SizeNS},
-                                   {CursorShape::SizeAll}, {CursorShape::SizeNESW},
-                                   {CursorShape::SizeNWSE}};
-  return &cursors[static_cast<int>(shape)];
-}
-
 OpaqueCursor* shownCursor = nullptr;
 
 }  // namespace
@@ -105,11 +97,9 @@ void sleep(std::uint32_t milliseconds) {
 }
 
 CursorRef currentCursor() {
-  if (shownCursor == nullptr) shownCursor = cursorFor(CursorShape::Arrow);
+  if (shownCursor == nullptr) shownCursor = systemCursor(CursorShape::Arrow);
   return shownCursor;
 }
-
-CursorRef systemCursor(CursorShape shape) { return cursorFor(shape); }
 
 void setCursor(CursorRef cursor) {
   if (cursor == nullptr) return;
