@@ -25,6 +25,16 @@ std::string EditText::selectedText() const {
   return text_.substr(selectionFrom(), selectionTo() - selectionFrom());
 }
 
+int EditText::copyText(char* text, int capacity) const {
+  if (text == nullptr || capacity <= 0) return 0;
+  const int n = text_.size() < static_cast<std::size_t>(capacity - 1)
+                    ? static_cast<int>(text_.size())
+                    : capacity - 1;
+  for (int i = 0; i < n; ++i) text[i] = text_[static_cast<std::size_t>(i)];
+  text[n] = '\0';
+  return n;
+}
+
 void EditText::setText(const std::string& text) {
   text_ = printablePart(text, kMaxLength);
   selectAll();

@@ -556,7 +556,7 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
 
 int editFieldText(WindowRef field, char* text, int capacity) {
   if (field == nullptr) return 0;
-  return copyFieldText(field->edit.text().data(), field->edit.text().size(), text, capacity);
+  return field->edit.copyText(text, capacity);
 }
 
 void destroyEditField(WindowRef field) {
