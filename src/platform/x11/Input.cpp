@@ -11,8 +11,6 @@ namespace kestrane::platform {
 
 namespace {
 
-constexpr xcb_keysym_t kReturnKeysym = 0xFF0D;
-
 // The pointer's state on the active connection; false when there is none.
 bool queryPointer(std::uint16_t& mask, Position& root) {
   x11::Connection* c = x11::activeConnection();
@@ -53,7 +51,7 @@ bool keyDown(Key key) {
     if (keymap == nullptr) return false;
     bool held = false;
     for (std::size_t i = 0; i < c->keysyms.size(); i += c->keysymsPerKeycode) {
-      if (c->keysyms[i] != kReturnKeysym) continue;
+      if (c->keysyms[i] != x11::keysym::kReturn) continue;
       const std::size_t code = c->minKeycode + i / c->keysymsPerKeycode;
       if (code < 256 && (keymap->keys[code / 8] & (1u << (code % 8))) != 0) held = true;
     }
