@@ -5,18 +5,38 @@
 
 namespace kestrane::platform {
 
+namespace {
+
+// The printable characters of `characters`, in order, no more than `room` of them.
+std::string printablePart(const std::string& characters, std::size_t room) {
+  std::string taken;
+  for (const char c : characters) {
+    if (taken.size() == room) break;
+    if (printableCharacter(c)) taken += c;
+  }
+  return taken;
+}
+
+}  // namespace
+
 EditText::EditText(const std::string& text) { setText(text); }
 
 std::string EditText::selectedText() const {
   return text_.substr(selectionFrom(), selectionTo() - selectionFrom());
 }
 
+int EditText::copyText(char* text, int capacity) const {
+  if (text == nullptr || capacity <= 0) return 0;
+  const int n = text_.size() < static_cast<std::size_t>(capacity - 1)
+                    ? static_cast<int>(text_.size())
+                    : capacity - 1;
+  for (int i = 0; i < n; ++i) text[i] = text_[static_cast<std::size_t>(i)];
+  text[n] = '\0';
+  return n;
+}
+
 void EditText::setText(const std::string& text) {
-  text_.clear();
-  for (const char c : text) {
-    if (text_.size() == kMaxLength) break;
-    if (printableCharacter(c)) text_ += c;
-  }
+  text_ = printablePart(text, kMaxLength);
   selectAll();
 }
 
@@ -50,11 +70,7 @@ bool EditText::insert(const std::string& characters) {
   const std::size_t from = selectionFrom();
   const std::size_t removed = selectionTo() - from;
   const std::size_t room = kMaxLength - (text_.size() - removed);
-  std::string taken;
-  for (const char c : characters) {
-    if (taken.size() == room) break;
-    if (printableCharacter(c)) taken += c;
-  }
+  const std::string taken = printablePart(characters, room);
   // Nothing to put in and nothing selected: the text stays (and so does the caret).
   if (taken.empty() && removed == 0) return false;
   text_.replace(from, removed, taken);

@@ -34,6 +34,9 @@ class EditText {
   std::size_t selectionFrom() const { return anchor_ < caret_ ? anchor_ : caret_; }
   std::size_t selectionTo() const { return anchor_ < caret_ ? caret_ : anchor_; }
   std::string selectedText() const;
+  // editFieldText of a backend's field: at most capacity - 1 characters and a terminator into
+  // text (nothing for a null buffer or a capacity below 1); answers the length copied.
+  int copyText(char* text, int capacity) const;
 
   // The text replaced as a whole (its printable characters, up to the limit), all selected.
   void setText(const std::string& text);

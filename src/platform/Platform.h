@@ -313,16 +313,6 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
                           EditAlignment alignment, FontRef font, EditFieldHandler* handler);
 // Copies at most capacity - 1 characters and a terminator; answers the length copied.
 int editFieldText(WindowRef field, char* text, int capacity);
-// The same copy from a backend's own text of `length` characters (nothing for a null buffer or
-// a capacity below 1).
-inline int copyFieldText(const char* source, std::size_t length, char* text, int capacity) {
-  if (text == nullptr || capacity <= 0) return 0;
-  const int n = length < static_cast<std::size_t>(capacity - 1) ? static_cast<int>(length)
-                                                                 : capacity - 1;
-  for (int i = 0; i < n; ++i) text[i] = source[i];
-  text[n] = '\0';
-  return n;
-}
 void destroyEditField(WindowRef field);
 
 // What a window's drop target hands over: file names (type 0) or text (type 1).

@@ -77,14 +77,6 @@ void paintNow(OpaqueWindow* window) {
   releaseWindowSurface(window, surface);
 }
 
-OpaqueCursor* cursorFor(CursorShape shape) {
-  static OpaqueCursor cursors[] = {{CursorShape::Arrow},  {CursorShape::Wait},
-                                   {CursorShape::SizeWE}, {CursorShape::SizeNS},
-                                   {CursorShape::SizeAll}, {CursorShape::SizeNESW},
-                                   {CursorShape::SizeNWSE}};
-  return &cursors[static_cast<int>(shape)];
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -198,11 +190,9 @@ void sleep(std::uint32_t milliseconds) {
 }
 
 CursorRef currentCursor() {
-  if (world().cursor == nullptr) world().cursor = cursorFor(CursorShape::Arrow);
+  if (world().cursor == nullptr) world().cursor = systemCursor(CursorShape::Arrow);
   return world().cursor;
 }
-
-CursorRef systemCursor(CursorShape shape) { return cursorFor(shape); }
 
 void setCursor(CursorRef cursor) {
   if (cursor != nullptr) world().cursor = cursor;
@@ -267,7 +257,7 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
 
 int editFieldText(WindowRef field, char* text, int capacity) {
   if (field == nullptr) return 0;
-  return copyFieldText(field->edit.text().data(), field->edit.text().size(), text, capacity);
+  return field->edit.copyText(text, capacity);
 }
 
 void destroyEditField(WindowRef field) {

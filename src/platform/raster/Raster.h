@@ -39,7 +39,7 @@ struct OpaqueImage {
   OpaqueImage(int w, int h, bool mono, ColorRef fill)
       : width(w), height(h), monochrome(mono),
         pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
-  // A colour image of w x h pixels still to be decoded from `file` (see headless::realize).
+  // A colour image of w x h pixels still to be decoded from `file` (see raster::realize).
   OpaqueImage(int w, int h, const unsigned char* file, std::size_t size)
       : width(w), height(h), encoded(file), encodedSize(size) {}
   bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
@@ -87,6 +87,7 @@ struct OpaqueFont {
   std::string face;  // owned copy of request.face
 };
 
+// One per shape, answered by systemCursor (raster/Surfaces.cpp); each backend shows it itself.
 struct OpaqueCursor {
   CursorShape shape = CursorShape::Arrow;
 };

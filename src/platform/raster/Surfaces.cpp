@@ -238,7 +238,7 @@ bool readPixels(SurfaceRef surface, int x, int y, int width, int height, ColorRe
 }
 
 // ---------------------------------------------------------------------------------------------
-// Pens, brushes, fonts and state
+// Pens, brushes, fonts, cursors and state
 
 PenRef createPen(PenStyle style, int width, ColorRef color) {
   return new (std::nothrow) OpaquePen{style, std::max(width, 1), color & kWhite, false};
@@ -310,6 +310,15 @@ ColorRef setTextColor(SurfaceRef surface, ColorRef color) {
   const ColorRef previous = surface->textColor;
   surface->textColor = color & kWhite;
   return previous;
+}
+
+// The one cursor object of each shape; the backend shows it its own way (setCursor).
+CursorRef systemCursor(CursorShape shape) {
+  static OpaqueCursor cursors[] = {{CursorShape::Arrow},  {CursorShape::Wait},
+                                   {CursorShape::SizeWE}, {CursorShape::SizeNS},
+                                   {CursorShape::SizeAll}, {CursorShape::SizeNESW},
+                                   {CursorShape::SizeNWSE}};
+  return &cursors[static_cast<int>(shape)];
 }
 
 // ---------------------------------------------------------------------------------------------

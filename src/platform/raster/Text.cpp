@@ -69,12 +69,17 @@ ColorRef blend(ColorRef under, ColorRef over, unsigned coverage) {
   return channel(0) | channel(8) | channel(16);
 }
 
+// The character height in pixels a font request asks for (0: the default, 12).
+int pixelSize(const FontRequest& request) {
+  return request.height < 0 ? -request.height : (request.height == 0 ? 12 : request.height);
+}
+
 // The face for a font request set to its character height, or null without font files.
 FT_Face sizedFace(const FontRequest& request) {
   FT_Face face = fonts().face(request.weight >= 600, request.italic);
   if (face == nullptr) return nullptr;
-  const int size = request.height < 0 ? -request.height : (request.height == 0 ? 12 : request.height);
-  return FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) == 0 ? face : nullptr;
+  return FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize(request))) == 0 ? face
+                                                                                     : nullptr;
 }
 
 // Advances in whole pixels (hinted), no kerning.
@@ -101,11 +106,9 @@ void renderText(OpaqueSurface& surface, const char* text, Bounds bounds, unsigne
   if (image == nullptr) return;
   FontRequest request;
   if (surface.font != nullptr) request = surface.font->request;
-  const bool bold = request.weight >= 600;
-  FT_Face face = fonts().face(bold, request.italic);
+  FT_Face face = sizedFace(request);
   if (face == nullptr) return;
-  const int size = request.height < 0 ? -request.height : (request.height == 0 ? 12 : request.height);
-  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) return;
+  const int size = pixelSize(request);
 
   // Cell metrics from the font's Windows ascent and descent, as the system computes them.
   int ascent = static_cast<int>(face->size->metrics.ascender >> 6);

@@ -26,22 +26,7 @@ namespace kestrane::platform {
 
 namespace {
 
-constexpr ColorRef kSelectionBack = 0xD77800;  // red 0, green 120, blue 215
-constexpr ColorRef kSelectionText = 0xFFFFFF;
-
-constexpr xcb_keysym_t kBackSpace = 0xFF08;
-constexpr xcb_keysym_t kReturn = 0xFF0D;
-constexpr xcb_keysym_t kEnter = 0xFF8D;
-constexpr xcb_keysym_t kLeft = 0xFF51;
-constexpr xcb_keysym_t kRight = 0xFF53;
-constexpr xcb_keysym_t kHome = 0xFF50;
-constexpr xcb_keysym_t kEnd = 0xFF57;
-constexpr xcb_keysym_t kInsert = 0xFF63;
-constexpr xcb_keysym_t kDelete = 0xFFFF;
-constexpr xcb_keysym_t kKeypadDecimal = 0xFFAE;
-constexpr xcb_keysym_t kKeypadSubtract = 0xFFAD;
-constexpr xcb_keysym_t kKeypad0 = 0xFFB0;
-constexpr xcb_keysym_t kKeypad9 = 0xFFB9;
+using namespace x11::keysym;
 
 // Two presses of the left button this close in time (milliseconds of the server's clock) and
 // place (pixels each way) are a double click, as the system's defaults have them.
@@ -379,12 +364,12 @@ void drawEditField(OpaqueWindow* f) {
     const std::size_t to = f->edit.selectionTo();
     const int left = x + raster::measureText(f->font, text.substr(0, from).c_str());
     const int right = x + raster::measureText(f->font, text.substr(0, to).c_str());
-    BrushRef selection = createSolidBrush(kSelectionBack);
+    BrushRef selection = createSolidBrush(x11::kHighlightBack);
     selectBrush(surface, selection);
     rectangle(surface, Bounds{left, 1, right + 1, f->height});
     selectBrush(surface, fill);
     deleteBrush(selection);
-    setTextColor(surface, kSelectionText);
+    setTextColor(surface, x11::kHighlightText);
     drawText(surface, text.substr(from, to - from).c_str(),
              Bounds{left, 0, std::min(right, whole.right), f->height}, format);
   } else {
@@ -556,7 +541,7 @@ WindowRef createEditField(WindowRef parent, Bounds bounds, const char* text,
 
 int editFieldText(WindowRef field, char* text, int capacity) {
   if (field == nullptr) return 0;
-  return copyFieldText(field->edit.text().data(), field->edit.text().size(), text, capacity);
+  return field->edit.copyText(text, capacity);
 }
 
 void destroyEditField(WindowRef field) {

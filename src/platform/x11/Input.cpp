@@ -11,8 +11,6 @@ namespace kestrane::platform {
 
 namespace {
 
-constexpr xcb_keysym_t kReturnKeysym = 0xFF0D;
-
 // The pointer's state on the active connection; false when there is none.
 bool queryPointer(std::uint16_t& mask, Position& root) {
   x11::Connection* c = x11::activeConnection();
@@ -28,14 +26,6 @@ bool queryPointer(std::uint16_t& mask, Position& root) {
 
 // The cursor font's shapes, in CursorShape order.
 constexpr std::uint16_t kCursorGlyphs[] = {68, 150, 108, 116, 52, 12, 14};
-
-OpaqueCursor* cursorFor(CursorShape shape) {
-  static OpaqueCursor cursors[] = {{CursorShape::Arrow},  {CursorShape::Wait},
-                                   {CursorShape::SizeWE}, {CursorShape::SizeNS},
-                                   {CursorShape::SizeAll}, {CursorShape::SizeNESW},
-                                   {CursorShape::SizeNWSE}};
-  return &cursors[static_cast<int>(shape)];
-}
 
 OpaqueCursor* shownCursor = nullptr;
 
@@ -61,7 +51,7 @@ bool keyDown(Key key) {
     if (keymap == nullptr) return false;
     bool held = false;
     for (std::size_t i = 0; i < c->keysyms.size(); i += c->keysymsPerKeycode) {
-      if (c->keysyms[i] != kReturnKeysym) continue;
+      if (c->keysyms[i] != x11::keysym::kReturn) continue;
       const std::size_t code = c->minKeycode + i / c->keysymsPerKeycode;
       if (code < 256 && (keymap->keys[code / 8] & (1u << (code % 8))) != 0) held = true;
     }
@@ -105,11 +95,9 @@ void sleep(std::uint32_t milliseconds) {
 }
 
 CursorRef currentCursor() {
-  if (shownCursor == nullptr) shownCursor = cursorFor(CursorShape::Arrow);
+  if (shownCursor == nullptr) shownCursor = systemCursor(CursorShape::Arrow);
   return shownCursor;
 }
-
-CursorRef systemCursor(CursorShape shape) { return cursorFor(shape); }
 
 void setCursor(CursorRef cursor) {
   if (cursor == nullptr) return;

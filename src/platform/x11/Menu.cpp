@@ -33,18 +33,14 @@ constexpr int kFontHeight = 13;
 constexpr ColorRef kMenuBack = 0xF0F0F0;
 constexpr ColorRef kMenuText = 0x000000;
 constexpr ColorRef kGreyText = 0x6D6D6D;
-constexpr ColorRef kHighlight = 0xD77800;  // red 0, green 120, blue 215
-constexpr ColorRef kHighlightText = 0xFFFFFF;
 constexpr ColorRef kBorder = 0xA0A0A0;
 // The longest a menu stays open, as the longest drag of a control.
 constexpr std::uint32_t kLongestOpen = 120000;
 constexpr int kWaitMilliseconds = 20;
 
-constexpr xcb_keysym_t kEscape = 0xFF1B;
-constexpr xcb_keysym_t kReturn = 0xFF0D;
-constexpr xcb_keysym_t kEnter = 0xFF8D;
-constexpr xcb_keysym_t kUp = 0xFF52;
-constexpr xcb_keysym_t kDown = 0xFF54;
+using namespace x11::keysym;
+using x11::kHighlightBack;
+using x11::kHighlightText;
 
 FontRequest menuFont() {
   FontRequest font;
@@ -95,7 +91,7 @@ void drawMenu(OpaqueWindow* popup, const OpaqueMenu& menu, int hot) {
   SurfaceRef surface = acquireWindowSurface(popup);
   if (surface == nullptr) return;
   BrushRef back = createSolidBrush(kMenuBack);
-  BrushRef highlight = createSolidBrush(kHighlight);
+  BrushRef highlight = createSolidBrush(kHighlightBack);
   PenRef border = createPen(PenStyle::Solid, 1, kBorder);
   FontRef font = createFont(menuFont());
   PenRef oldPen = selectPen(surface, border);

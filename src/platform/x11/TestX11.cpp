@@ -18,13 +18,18 @@ x11::Connection* test = nullptr;
 
 xcb_connection_t* c() { return test != nullptr ? test->xcb : nullptr; }
 
-xcb_atom_t atom(const char* name) {
+// The atom of a name on a connection (the test's or a helper's own), or none.
+xcb_atom_t atomOn(xcb_connection_t* connection, const char* name) {
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-      c(), xcb_intern_atom(c(), 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+      connection,
+      xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+      nullptr);
   const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_NONE;
   std::free(reply);
   return value;
 }
+
+xcb_atom_t atom(const char* name) { return atomOn(c(), name); }
 
 std::string atomName(xcb_atom_t value) {
   if (value == XCB_NONE) return std::string();
@@ -244,16 +249,6 @@ void chord(std::uint32_t keysym, bool control, bool shift) {
 // Selections
 
 namespace {
-
-xcb_atom_t atomOn(xcb_connection_t* connection, const char* name) {
-  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-      connection,
-      xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-      nullptr);
-  const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_NONE;
-  std::free(reply);
-  return value;
-}
 
 xcb_window_t requestor = 0;
 

@@ -26,6 +26,30 @@ namespace kestrane::platform {
 
 namespace x11 {
 
+// The keysyms the backend reads (the X protocol's numbers for them).
+namespace keysym {
+constexpr xcb_keysym_t kBackSpace = 0xFF08;
+constexpr xcb_keysym_t kReturn = 0xFF0D;
+constexpr xcb_keysym_t kEscape = 0xFF1B;
+constexpr xcb_keysym_t kHome = 0xFF50;
+constexpr xcb_keysym_t kLeft = 0xFF51;
+constexpr xcb_keysym_t kUp = 0xFF52;
+constexpr xcb_keysym_t kRight = 0xFF53;
+constexpr xcb_keysym_t kDown = 0xFF54;
+constexpr xcb_keysym_t kEnd = 0xFF57;
+constexpr xcb_keysym_t kInsert = 0xFF63;
+constexpr xcb_keysym_t kEnter = 0xFF8D;  // the keypad's
+constexpr xcb_keysym_t kKeypadSubtract = 0xFFAD;
+constexpr xcb_keysym_t kKeypadDecimal = 0xFFAE;
+constexpr xcb_keysym_t kKeypad0 = 0xFFB0;
+constexpr xcb_keysym_t kKeypad9 = 0xFFB9;
+constexpr xcb_keysym_t kDelete = 0xFFFF;
+}  // namespace keysym
+
+// The system's highlight, behind a menu's chosen item and a field's selected text.
+constexpr ColorRef kHighlightBack = 0xD77800;  // red 0, green 120, blue 215
+constexpr ColorRef kHighlightText = 0xFFFFFF;
+
 // Atoms the backend uses, interned once per connection.
 struct Atoms {
   xcb_atom_t xdndAware = XCB_NONE;
