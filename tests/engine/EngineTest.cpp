@@ -371,9 +371,8 @@ TEST(BlockProcessing, AlignmentRingsHoldEveryGroupsDelays) {
     for (int32_t slope = 0; slope < KernelSlopes; ++slope) {
       for (int32_t f = 0; f <= 10; ++f) {
         auto delayOf = [&](int32_t frequency) {
-          const KernelRecord& r = crossoverKernels().records[static_cast<std::size_t>(
-              kernelRecordIndex(g, slope, frequency))];
-          return ((KernelTaps - 1) / 2) * r[KernelSpacingWord] - 1;
+          return kernelDelay(crossoverKernels().records[static_cast<std::size_t>(
+              kernelRecordIndex(g, slope, frequency))]);
         };
         fir2 = std::max(fir2, delayOf(f + 1));
         fir3 = std::max(fir3, delayOf(f + 2));
