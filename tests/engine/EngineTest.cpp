@@ -13,6 +13,7 @@
 namespace kestrane {
 namespace {
 
+using test::expectDelayedCopy;
 using test::Params;
 using test::StereoBuffer;
 using test::noise;
@@ -22,18 +23,6 @@ StereoBuffer sine(std::size_t n, double frequency, double amplitude, double rate
   StereoBuffer b(n);
   for (std::size_t i = 0; i < n; ++i) b.left[i] = b.right[i] = static_cast<float>(amplitude * osc.next());
   return b;
-}
-
-// Expects out == in delayed by `delay` samples and rounded to Q23, from sample `from` on.
-void expectDelayedCopy(const StereoBuffer& in, const StereoBuffer& out, int32_t delay,
-                       std::size_t from) {
-  for (std::size_t i = from; i < out.size(); ++i) {
-    const bool before = i < static_cast<std::size_t>(delay);
-    const float l = before ? 0.0f : q23ToFloat(floatToQ23(in.left[i - delay]));
-    const float r = before ? 0.0f : q23ToFloat(floatToQ23(in.right[i - delay]));
-    ASSERT_EQ(out.left[i], l) << "sample " << i;
-    ASSERT_EQ(out.right[i], r) << "sample " << i;
-  }
 }
 
 TEST(BlockProcessing, BlockLengthLimits) {
