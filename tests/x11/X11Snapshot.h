@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,7 +46,9 @@ inline std::string snapshotTool() {
 inline std::vector<platform::ColorRef> snapshot(const std::string& tool, int program, int page,
                                                 int expectedWidth, int expectedHeight,
                                                 const std::string& arguments = "") {
-  const std::string file = ::testing::TempDir() + "kestrane-x11-expected.png";
+  // A name of this process's own: test programs run side by side (ctest -j, other builds).
+  const std::string file =
+      ::testing::TempDir() + "kestrane-x11-expected-" + std::to_string(getpid()) + ".png";
   const std::string command = "'" + tool + "' snapshot '" + file + "' --program " +
                               std::to_string(program) + " --page " +
                               (page == 0 ? "compressor" : "expander") + arguments + " > /dev/null";
