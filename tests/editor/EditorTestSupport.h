@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "PluginHost.h"
 #include "editor/KestraneEditor.h"
 #include "editor/Layout.h"
 #include "gui/Bitmap.h"
@@ -30,12 +31,7 @@ namespace kestrane::testing {
 
 // What the host was told, in order. Cleared by every fixture.
 struct EditorHostLog {
-  struct Call {
-    int32_t opcode;
-    int32_t index;
-    float value;  // automation: the value; edits: 0
-  };
-  static inline std::vector<Call> calls;
+  static inline std::vector<Call>& calls = hostCalls;
   static void clear() { calls.clear(); }
   // The automation calls (audioMasterAutomate), in order.
   static std::vector<Call> automations() { return of(audioMasterAutomate); }
@@ -60,22 +56,11 @@ struct EditorHostLog {
 
 inline intptr_t KESTRANE_VSTCALLBACK editorHost(AEffect*, int32_t opcode, int32_t index, intptr_t,
                                                 void*, float opt) {
-  switch (opcode) {
-    case audioMasterVersion:
-      return 2400;
-    case audioMasterAutomate:
-      EditorHostLog::calls.push_back({opcode, index, opt});
-      return 0;
-    case audioMasterBeginEdit:
-    case audioMasterEndEdit:
-      EditorHostLog::calls.push_back({opcode, index, 0.0f});
-      return 1;
-    case audioMasterIdle:
-      testuser::nextMove();  // the scripted user's next move of a drag under way
-      return 0;
-    default:
-      return 0;
+  if (opcode == audioMasterIdle) {
+    testuser::nextMove();  // the scripted user's next move of a drag under way
+    return 0;
   }
+  return answerHost(opcode, index, opt);
 }
 
 // The complete effect, with a way to its editor.
@@ -94,15 +79,7 @@ class EditedEffect : public KestraneProcessorWithEditor {
 
 // The index in the layout table (and in the frame's views) of a control.
 inline std::size_t layoutIndex(layout::Role role, int row, int column = 0, int variant = 0) {
-  for (std::size_t i = 0; i < layout::kControlCount; ++i) {
-    const layout::ControlItem& item = layout::kControls[i];
-    if (item.role == role && item.row == row && item.column == column &&
-        item.variant == variant) {
-      return i;
-    }
-  }
-  ADD_FAILURE() << "no such control in the layout";
-  return 0;
+  return static_cast<std::size_t>(&controlOf(role, row, column, variant) - layout::kControls);
 }
 
 // Band rows from the top: HF, HMF, LMF, LF.

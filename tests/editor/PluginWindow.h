@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EditorPicture.h"
+#include "PluginHost.h"
 #include "host/TestHost.h"
 #include "platform/TestHost.h"
 #include "platform/TestUser.h"
@@ -15,37 +16,13 @@
 
 namespace kestrane::testing {
 
-// What the host was told: automation and the edit bracket, in order.
-struct Call {
-  int32_t opcode;
-  int32_t index;
-  float value;
-};
-inline std::vector<Call> hostCalls;
-
 inline intptr_t KESTRANE_VSTCALLBACK pluginHost(AEffect*, int32_t opcode, int32_t index,
                                                 intptr_t, void*, float opt) {
-  switch (opcode) {
-    case audioMasterVersion:
-      return 2400;
-    case audioMasterAutomate:
-    case audioMasterBeginEdit:
-    case audioMasterEndEdit:
-      hostCalls.push_back({opcode, index, opt});
-      return opcode == audioMasterAutomate ? 0 : 1;
-    case audioMasterIdle:
-      platform::testuser::nextMove();  // the user's hand moves while the knob follows it
-      return 0;
-    default:
-      return 0;
+  if (opcode == audioMasterIdle) {
+    platform::testuser::nextMove();  // the user's hand moves while the knob follows it
+    return 0;
   }
-}
-
-inline const layout::ControlItem& controlOf(layout::Role role, int row) {
-  for (const layout::ControlItem& item : layout::kControls) {
-    if (item.role == role && item.row == row) return item;
-  }
-  return layout::kControls[0];
+  return answerHost(opcode, index, opt);
 }
 
 class EditorWindow : public ::testing::Test {

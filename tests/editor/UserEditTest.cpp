@@ -16,7 +16,7 @@ using layout::Role;
 using testing::EditorHostLog;
 using testing::layoutIndex;
 using testing::rowOf;
-using Call = EditorHostLog::Call;
+using testing::Call;
 
 class UserEdits : public testing::OpenEditor {
  protected:

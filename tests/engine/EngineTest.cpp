@@ -13,6 +13,7 @@
 namespace kestrane {
 namespace {
 
+using test::expectDelayedCopy;
 using test::Params;
 using test::StereoBuffer;
 using test::noise;
@@ -22,18 +23,6 @@ StereoBuffer sine(std::size_t n, double frequency, double amplitude, double rate
   StereoBuffer b(n);
   for (std::size_t i = 0; i < n; ++i) b.left[i] = b.right[i] = static_cast<float>(amplitude * osc.next());
   return b;
-}
-
-// Expects out == in delayed by `delay` samples and rounded to Q23, from sample `from` on.
-void expectDelayedCopy(const StereoBuffer& in, const StereoBuffer& out, int32_t delay,
-                       std::size_t from) {
-  for (std::size_t i = from; i < out.size(); ++i) {
-    const bool before = i < static_cast<std::size_t>(delay);
-    const float l = before ? 0.0f : q23ToFloat(floatToQ23(in.left[i - delay]));
-    const float r = before ? 0.0f : q23ToFloat(floatToQ23(in.right[i - delay]));
-    ASSERT_EQ(out.left[i], l) << "sample " << i;
-    ASSERT_EQ(out.right[i], r) << "sample " << i;
-  }
 }
 
 TEST(BlockProcessing, BlockLengthLimits) {
@@ -371,9 +360,8 @@ TEST(BlockProcessing, AlignmentRingsHoldEveryGroupsDelays) {
     for (int32_t slope = 0; slope < KernelSlopes; ++slope) {
       for (int32_t f = 0; f <= 10; ++f) {
         auto delayOf = [&](int32_t frequency) {
-          const KernelRecord& r = crossoverKernels().records[static_cast<std::size_t>(
-              kernelRecordIndex(g, slope, frequency))];
-          return ((KernelTaps - 1) / 2) * r[KernelSpacingWord] - 1;
+          return kernelDelay(crossoverKernels().records[static_cast<std::size_t>(
+              kernelRecordIndex(g, slope, frequency))]);
         };
         fir2 = std::max(fir2, delayOf(f + 1));
         fir3 = std::max(fir3, delayOf(f + 2));

@@ -1,12 +1,15 @@
 // Helpers shared by the engine tests: parameter records, block processing and signals.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "engine/Engine.h"
+#include "engine/SampleConversion.h"
 #include "golden/ProgramMaterial.h"
 #include "params/ParamId.h"
 #include "params/Programs.h"
@@ -57,6 +60,26 @@ inline StereoBuffer noise(std::size_t n, float amplitude, uint32_t seed = 7) {
     b.right[i] = gen.sample(amplitude);
   }
   return b;
+}
+
+// Expects `out` to be `in` rounded to Q23 and delayed by delayAt(i) samples at sample i, from
+// sample `from` on; silence where the delay reaches back before `in` began.
+template <typename DelayAt>
+void expectDelayedCopy(const StereoBuffer& in, const StereoBuffer& out, DelayAt delayAt,
+                       std::size_t from) {
+  for (std::size_t i = from; i < out.size(); ++i) {
+    const int64_t at = static_cast<int64_t>(i) - delayAt(i);
+    const std::size_t k = static_cast<std::size_t>(at < 0 ? 0 : at);
+    const float l = at < 0 ? 0.0f : q23ToFloat(floatToQ23(in.left[k]));
+    const float r = at < 0 ? 0.0f : q23ToFloat(floatToQ23(in.right[k]));
+    ASSERT_EQ(out.left[i], l) << "sample " << i;
+    ASSERT_EQ(out.right[i], r) << "sample " << i;
+  }
+}
+// The same with one delay throughout.
+inline void expectDelayedCopy(const StereoBuffer& in, const StereoBuffer& out, int32_t delay,
+                              std::size_t from) {
+  expectDelayedCopy(in, out, [delay](std::size_t) { return delay; }, from);
 }
 
 // Processes `in` through the engine in blocks of `block` frames (the last one shorter).

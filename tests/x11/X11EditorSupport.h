@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor/Layout.h"
+#include "editor/PluginHost.h"
 #include "host/TestHost.h"
 #include "params/ParamId.h"
 #include "platform/x11/TestX11.h"
@@ -22,47 +23,20 @@ namespace testx11 = platform::testx11;
 
 namespace kestrane::testing {
 
-struct Call {
-  int32_t opcode;
-  int32_t index;
-  float value;
-};
-inline std::vector<Call> hostCalls;
 // What the user does next while a control's loop runs (one step per host idle).
 inline std::deque<std::function<void()>> userSteps;
 
 inline intptr_t KESTRANE_VSTCALLBACK x11Host(AEffect*, int32_t opcode, int32_t index, intptr_t,
                                              void*, float opt) {
-  switch (opcode) {
-    case audioMasterVersion:
-      return 2400;
-    case audioMasterAutomate:
-    case audioMasterBeginEdit:
-    case audioMasterEndEdit:
-      hostCalls.push_back({opcode, index, opt});
-      return opcode == audioMasterAutomate ? 0 : 1;
-    case audioMasterIdle:
-      if (!userSteps.empty()) {
-        std::function<void()> step = userSteps.front();
-        userSteps.pop_front();
-        step();
-      }
-      return 0;
-    default:
-      return 0;
-  }
-}
-
-inline const layout::ControlItem& controlOf(layout::Role role, int row, int column = 0,
-                                            int variant = 0) {
-  for (const layout::ControlItem& item : layout::kControls) {
-    if (item.role == role && item.row == row && item.column == column &&
-        item.variant == variant) {
-      return item;
+  if (opcode == audioMasterIdle) {
+    if (!userSteps.empty()) {
+      std::function<void()> step = userSteps.front();
+      userSteps.pop_front();
+      step();
     }
+    return 0;
   }
-  ADD_FAILURE() << "no such control";
-  return layout::kControls[0];
+  return answerHost(opcode, index, opt);
 }
 
 inline std::vector<int32_t> callsOf(int32_t opcode) {

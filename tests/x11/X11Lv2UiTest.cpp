@@ -20,6 +20,7 @@
 
 #include "X11Snapshot.h"
 #include "editor/Layout.h"
+#include "editor/PluginHost.h"
 #include "lv2/Lv2Ports.h"
 #include "params/ParamId.h"
 #include "params/ParameterTable.h"
@@ -31,6 +32,7 @@ namespace {
 
 namespace testx11 = platform::testx11;
 using layout::Role;
+using testing::controlOf;
 
 const std::string kBundle = KESTRANE_LV2_BUNDLE;
 constexpr int kHostX = 30;
@@ -78,16 +80,6 @@ LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
   }
   uris.emplace_back(uri);
   return static_cast<LV2_URID>(uris.size());
-}
-
-const layout::ControlItem& controlOf(Role role, int row, int column = 0, int variant = 0) {
-  for (const layout::ControlItem& item : layout::kControls) {
-    if (item.role == role && item.row == row && item.column == column && item.variant == variant) {
-      return item;
-    }
-  }
-  ADD_FAILURE() << "no such control";
-  return layout::kControls[0];
 }
 
 class Lv2UiHost : public ::testing::Test {

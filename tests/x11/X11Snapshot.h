@@ -46,9 +46,9 @@ inline std::string snapshotTool() {
 inline std::vector<platform::ColorRef> snapshot(const std::string& tool, int program, int page,
                                                 int expectedWidth, int expectedHeight,
                                                 const std::string& arguments = "") {
-  // One file per test process: the test programs run side by side and share the folder.
-  const std::string file = ::testing::TempDir() + "kestrane-x11-expected-" +
-                           std::to_string(static_cast<long>(getpid())) + ".png";
+  // A name of this process's own: test programs run side by side (ctest -j, other builds).
+  const std::string file =
+      ::testing::TempDir() + "kestrane-x11-expected-" + std::to_string(getpid()) + ".png";
   const std::string command = "'" + tool + "' snapshot '" + file + "' --program " +
                               std::to_string(program) + " --page " +
                               (page == 0 ? "compressor" : "expander") + arguments + " > /dev/null";
