@@ -82,7 +82,7 @@ TEST_F(Lv2Plugin, OneDescriptorWithTheProjectsUri) {
 // `latency` frames later, for every preset at every rate the tests run the plug-in at.
 TEST_F(Lv2Plugin, ReportedLatencyIsTheDelayTheEngineAdds) {
   for (int32_t rate : kestrane::test::testedSampleRates()) {
-    for (int32_t program = 0; program < 8; ++program) {
+    for (int32_t program = 0; program < kNumPresets; ++program) {
       Plugin fx(library, rate);
       ASSERT_TRUE(fx.ok());
       fx.setProgram(program);
